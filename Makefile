@@ -1,0 +1,57 @@
+# SPDX-License-Identifier: MIT
+# Copyright (c) 2026 The pemra_network authors
+#
+#   make demo    build, then watch two simulated printers in the terminal host
+#   make test    build and run every test: plain, ASan+UBSan (clang, with the
+#                fuzzer) and TSan builds
+#   make build   the plain build only          make bench   the benchmarks
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
+CTEST_JOBS ?= 2
+
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+                UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+                TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+.PHONY: all deps build test test-plain test-asan test-tsan demo bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPEMRA_WERROR=ON
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD)
+
+test: test-plain test-asan test-tsan
+
+test-plain: build
+	cd $(BUILD) && ctest --output-on-failure -j $(CTEST_JOBS)
+
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DPEMRA_WERROR=ON \
+	  -DPEMRA_SANITIZE=address,undefined -DPEMRA_BUILD_FUZZ=ON -DPEMRA_BUILD_BENCH=OFF
+	cmake --build $(ASAN_BUILD)
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j $(CTEST_JOBS)
+
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
+	  -DPEMRA_WERROR=ON -DPEMRA_SANITIZE=thread -DPEMRA_BUILD_BENCH=OFF
+	cmake --build $(TSAN_BUILD)
+	cd $(TSAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j $(CTEST_JOBS)
+
+demo: build
+	$(BUILD)/tools/monitor/pemra-monitor --demo
+
+bench: build
+	$(BUILD)/bench/pemra_bench_status
+	$(BUILD)/bench/pemra-farm-bench
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

@@ -1,0 +1,152 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#include "agent/printer_manager.h"
+
+#include <future>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include <boost/asio/post.hpp>
+
+#include "agent/log.h"
+#include "connection/printer_connection.h"
+#include "connection/ws_client.h"
+#include "platform/platform.h"
+
+namespace pemra {
+namespace {
+
+// Which agent thread the calling thread is, if any.
+thread_local const PrinterManager* tls_owner = nullptr;
+thread_local bool tls_network_thread = false;
+
+// How long stop lets io_thread start the closing handshakes it was handed.
+constexpr std::chrono::milliseconds kCloseHandOver{1000};
+
+}  // namespace
+
+PrinterManager::PrinterManager(const Timings& timings)
+    : timings_(timings),
+      client(std::make_unique<WsClient>()),
+      outbound(OutboundQueue::kCapacity, timings.queue_wait) {}
+
+PrinterManager::~PrinterManager() { stop(); }
+
+void PrinterManager::start() {
+    std::lock_guard<std::mutex> guard(start_mutex);
+    if (event_loop_ready || stopped) {
+        // The client refuses a second initialisation and says so by throwing.
+        client->init_asio();
+        return;
+    }
+    client->clear_access_channels(websocketpp::log::alevel::all);
+    client->clear_error_channels(websocketpp::log::elevel::all);
+    client->init_asio();
+    event_loop_ready = true;
+    client->set_open_handshake_timeout(static_cast<long>(timings_.open_handshake_timeout.count()));
+    client->set_pong_timeout(static_cast<long>(timings_.pong_timeout.count()));
+    client->start_perpetual();
+    try {
+        io_thread = std::make_shared<std::thread>([this] { run_event_loop(); });
+        send_thread = std::make_shared<std::thread>([this] { do_send_loop(); });
+        check_thread = std::make_shared<std::thread>([this] { do_socket_check_loop(); });
+        started.store(true);
+    } catch (const std::system_error& e) {
+        // The threads that did start keep running until stop.
+        log::error("agent start failed: ", e.what());
+    }
+}
+
+void PrinterManager::stop() {
+    if (on_own_thread()) {
+        log::error("agent stop called from one of its own threads: ignored");
+        return;
+    }
+    std::lock_guard<std::mutex> guard(start_mutex);
+    if (stopped) return;
+    stopped = true;
+    stopping.store(true);  // from here on no host callback fires
+    {
+        std::lock_guard<std::mutex> lock(connections_mutex);
+        stop_requested.store(true);
+    }
+    check_wakeup.notify_all();
+    outbound.close();
+
+    std::vector<std::string> open_ids;
+    {
+        std::lock_guard<std::mutex> lock(connections_mutex);
+        for (const auto& [device_id, record] : connections) {
+            if (record->current_state() == Open) open_ids.push_back(device_id);
+        }
+    }
+    for (const auto& device_id : open_ids) {
+        log::debug("> Closing connection ", device_id);
+        close(device_id, websocketpp::close::status::going_away, "");
+    }
+    if (io_thread) wait_for_posted_work(kCloseHandOver);
+    if (event_loop_ready) client->stop_perpetual();
+
+    log::debug("stop connection thread start");
+    if (send_thread) send_thread->join();
+    if (check_thread) check_thread->join();
+    // Close handshakes still in flight are abandoned here.
+    if (event_loop_ready) client->stop();
+    if (io_thread) io_thread->join();
+    log::debug("stop connection thread end");
+}
+
+void PrinterManager::run_event_loop() {
+    enter_thread(ThreadRole::io, "pemra-io");
+    for (;;) {
+        try {
+            client->run();
+            return;
+        } catch (const std::exception& e) {
+            log::error("network thread: ", e.what());
+        } catch (...) {
+            log::error("network thread: unknown exception");
+        }
+    }
+}
+
+void PrinterManager::enter_thread(ThreadRole role, const char* name) {
+    tls_owner = this;
+    tls_network_thread = role == ThreadRole::io;
+    platform::set_current_thread_name(name);
+}
+
+bool PrinterManager::on_network_thread() { return tls_network_thread; }
+
+bool PrinterManager::on_own_thread() const { return tls_owner == this; }
+
+void PrinterManager::post(std::function<void()> task) {
+    boost::asio::post(client->get_io_service(), std::move(task));
+}
+
+void PrinterManager::wait_for_posted_work(std::chrono::milliseconds limit) {
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> finished = done->get_future();
+    post([done] { done->set_value(); });
+    finished.wait_for(limit);
+}
+
+PrinterManager::CallScope::CallScope(PrinterManager& agent) : agent_(agent) {
+    std::lock_guard<std::mutex> lock(agent_.calls_mutex);
+    ++agent_.calls_in_flight;
+}
+
+PrinterManager::CallScope::~CallScope() {
+    // Notifying under the lock: once destroy sees zero, this thread touches
+    // the agent no more.
+    std::lock_guard<std::mutex> lock(agent_.calls_mutex);
+    if (--agent_.calls_in_flight == 0) agent_.calls_done.notify_all();
+}
+
+void PrinterManager::wait_for_calls_to_finish() {
+    std::unique_lock<std::mutex> lock(calls_mutex);
+    calls_done.wait(lock, [this] { return calls_in_flight == 0; });
+}
+
+}  // namespace pemra

@@ -1,0 +1,181 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#pragma once
+
+// PrinterManager: the agent the host creates, one per
+// pemra_network_create_agent. It owns the WebSocket client endpoint, the
+// registry of printer connections, the outbound queue, the seven host
+// callback slots and three threads:
+//
+//   io_thread     runs the client's event loop. Every WebSocket handler, the
+//                 message dispatcher, the status readers and every host
+//                 callback run here, one at a time. Nothing here blocks on
+//                 another thread (a full queue drops instead of waiting).
+//   send_thread   the only consumer of the outbound queue (do_send_loop).
+//   check_thread  the liveness pass every check_interval
+//                 (do_socket_check_loop); it prepares pings, ticks and
+//                 reconnections and hands them to io_thread.
+//
+// Host threads call the public operations through the exports.
+//
+// Locks, in the only order in which they nest:
+//   connections_mutex  -> a connection's pending_mutex
+// The queue's mutex, the callback slots' mutexes and calls_mutex are taken
+// alone. No lock of ours is held while a host callback runs.
+//
+// A connection's MachineStatus, server and error_reason are touched only on
+// io_thread: threads that need to change them post the change there, which
+// also keeps every report of one printer in the order of its events.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "agent/callback_slot.h"
+#include "agent/timings.h"
+#include "connection/outbound_queue.h"
+#include "connection/ws_fwd.h"
+#include "pemra_network/callbacks.h"
+#include "pemra_network/machine_status.h"
+
+namespace pemra {
+
+class PrinterConnection;
+
+class PrinterManager {
+public:
+    explicit PrinterManager(const Timings& timings = Timings{});
+    ~PrinterManager();
+    PrinterManager(const PrinterManager&) = delete;
+    PrinterManager& operator=(const PrinterManager&) = delete;
+
+    // Starts the event loop and the three threads. A second call throws the
+    // client's error and changes nothing.
+    void start();
+    // Closes open printers with 1001, stops and joins every thread that
+    // exists. Idempotent; must not run on one of this agent's threads.
+    void stop();
+
+    // Creates or reuses the printer's record and starts a connection to
+    // `uri`. 0 when started or nothing to do, -1 when refused (not started,
+    // stopping, or a URI the client cannot use).
+    int connect(std::string device_id, const std::string& uri);
+    // Starts the closing handshake and forgets the printer; its close event
+    // still reports it once as offline.
+    void close(std::string device_id, std::uint16_t close_code, std::string reason);
+    // Queues a text for the printer. On a host thread this may wait while the
+    // queue is full; on io_thread a full queue drops the message.
+    void send(std::string device_id, std::int32_t request_id, std::string payload, bool track);
+
+    // The request catalogue.
+    void request_objects_list(const std::string& device_id);
+    void request_objects_subscribe(const std::string& device_id, const std::string& objects_param);
+    void request_printer_info(const std::string& device_id);
+    void request_file_list(const std::string& device_id, const std::string& path);
+    void request_file_metadata(const std::string& device_id, const std::string& file_name);
+    void request_last_history(const std::string& device_id);
+    void request_history(const std::string& device_id, std::int32_t start, std::int32_t limit,
+                         const std::string& order);
+    void request_delete_file(const std::string& device_id, const std::string& file_name);
+
+    // Host callbacks. A report calls its slot with copies of its arguments
+    // when the slot is set, callbacks are enabled and the agent is not
+    // stopping; an exception from the callback is logged and swallowed.
+    void report_machine_status(const std::string& device_id, const MachineStatus& status);
+    void report_file_list(const std::string& device_id, const std::string& text);
+    void report_file_meta(const std::string& device_id, const std::string& text);
+    void report_print_history(const std::string& device_id, const std::string& text);
+    void report_error(const std::string& device_id, const std::string& text);
+    void report_file_changed(const std::string& device_id, const std::string& text);
+    void report_history_changed(const std::string& device_id, const std::string& text);
+
+    void set_machine_status_changed_fn(MachineStatusChangedFn fn) { machine_status_changed_fn.set(std::move(fn)); }
+    void set_file_list_arrived_fn(TextArrivedFn fn) { file_list_arrived_fn.set(std::move(fn)); }
+    void set_file_meta_arrived_fn(TextArrivedFn fn) { file_meta_arrived_fn.set(std::move(fn)); }
+    void set_print_history_arrived_fn(TextArrivedFn fn) { print_history_arrived_fn.set(std::move(fn)); }
+    void set_error_arrived_fn(TextArrivedFn fn) { error_arrived_fn.set(std::move(fn)); }
+    void set_file_changed_fn(TextArrivedFn fn) { file_changed_fn.set(std::move(fn)); }
+    void set_history_changed_fn(TextArrivedFn fn) { history_changed_fn.set(std::move(fn)); }
+    void set_callbacks_suppressed(bool suppressed) { callbacks_suppressed.store(suppressed); }
+
+    // Runs `task` on io_thread, after everything posted before it.
+    void post(std::function<void()> task);
+    WsClient& endpoint() { return *client; }
+    const Timings& timings() const { return timings_; }
+
+    // True on io_thread of any agent: there nothing may wait for the queue.
+    static bool on_network_thread();
+    // True on one of this agent's own threads (where destroy must not run).
+    bool on_own_thread() const;
+
+    // Export calls in flight, so that destroy frees nothing under a host
+    // thread that is still inside an export of this agent.
+    class CallScope {
+    public:
+        explicit CallScope(PrinterManager& agent);
+        ~CallScope();
+        CallScope(const CallScope&) = delete;
+        CallScope& operator=(const CallScope&) = delete;
+
+    private:
+        PrinterManager& agent_;
+    };
+    void wait_for_calls_to_finish();
+
+    // Test access: the record of a device id, or null.
+    std::shared_ptr<PrinterConnection> find_connection(const std::string& device_id);
+    std::size_t queued_messages() const { return outbound.size(); }
+
+private:
+    enum class ThreadRole { none, io, send, check };
+
+    int connect_locked(std::string device_id, const std::string& uri);
+    void report_offline_without_record(const std::string& device_id);
+    void do_send_loop();
+    void do_socket_check_loop();
+    void liveness_pass();
+    void run_event_loop();
+    void enter_thread(ThreadRole role, const char* name);
+    void wait_for_posted_work(std::chrono::milliseconds limit);
+    template <typename Slot, typename Payload>
+    bool call_slot(const Slot& slot, const std::string& device_id, const Payload& payload);
+
+    const Timings timings_;
+    std::atomic<bool> callbacks_suppressed{false};
+    std::unique_ptr<WsClient> client;
+    std::shared_ptr<std::thread> io_thread;
+    std::shared_ptr<std::thread> send_thread;
+    std::shared_ptr<std::thread> check_thread;
+
+    std::mutex connections_mutex;
+    std::map<std::string, std::shared_ptr<PrinterConnection>> connections;  // guarded by connections_mutex
+    std::atomic<bool> stop_requested{false};  // set under connections_mutex
+    std::condition_variable check_wakeup;     // waits with connections_mutex
+    OutboundQueue outbound;
+
+    std::mutex start_mutex;            // serialises start
+    bool event_loop_ready = false;     // guarded by start_mutex
+    std::atomic<bool> started{false};  // every thread runs
+    std::atomic<bool> stopping{false}; // stop began: no more reports
+    bool stopped = false;              // guarded by start_mutex
+
+    std::mutex calls_mutex;
+    std::condition_variable calls_done;
+    int calls_in_flight = 0;  // guarded by calls_mutex
+
+    CallbackSlot<MachineStatusChangedFn> machine_status_changed_fn;
+    CallbackSlot<TextArrivedFn> file_list_arrived_fn;
+    CallbackSlot<TextArrivedFn> file_meta_arrived_fn;
+    CallbackSlot<TextArrivedFn> print_history_arrived_fn;
+    CallbackSlot<TextArrivedFn> error_arrived_fn;
+    CallbackSlot<TextArrivedFn> file_changed_fn;
+    CallbackSlot<TextArrivedFn> history_changed_fn;
+};
+
+}  // namespace pemra

@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+//
+// Every message to the host leaves through one of these reports.
+
+#include <exception>
+
+#include "agent/log.h"
+#include "agent/printer_manager.h"
+
+namespace pemra {
+
+template <typename Slot, typename Payload>
+bool PrinterManager::call_slot(const Slot& slot, const std::string& device_id, const Payload& payload) {
+    if (stopping.load() || callbacks_suppressed.load()) return false;
+    const auto fn = slot.get();
+    if (!fn) return false;
+    try {
+        (*fn)(device_id, payload);  // the host gets its own copies
+    } catch (const std::exception& e) {
+        log::error("host callback failed for ", device_id, ": ", e.what());
+    } catch (...) {
+        log::error("host callback failed for ", device_id, ": unknown exception");
+    }
+    return true;
+}
+
+void PrinterManager::report_machine_status(const std::string& device_id, const MachineStatus& status) {
+    call_slot(machine_status_changed_fn, device_id, status);
+}
+
+void PrinterManager::report_file_list(const std::string& device_id, const std::string& text) {
+    call_slot(file_list_arrived_fn, device_id, text);
+}
+
+void PrinterManager::report_file_meta(const std::string& device_id, const std::string& text) {
+    call_slot(file_meta_arrived_fn, device_id, text);
+}
+
+void PrinterManager::report_print_history(const std::string& device_id, const std::string& text) {
+    call_slot(print_history_arrived_fn, device_id, text);
+}
+
+void PrinterManager::report_error(const std::string& device_id, const std::string& text) {
+    call_slot(error_arrived_fn, device_id, text);
+}
+
+void PrinterManager::report_file_changed(const std::string& device_id, const std::string& text) {
+    if (call_slot(file_changed_fn, device_id, text)) log::debug("file changed:", device_id);
+}
+
+void PrinterManager::report_history_changed(const std::string& device_id, const std::string& text) {
+    if (call_slot(history_changed_fn, device_id, text)) log::debug("history changed:", device_id);
+}
+
+}  // namespace pemra

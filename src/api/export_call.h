@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#pragma once
+
+// How a working export enters the agent: a null handle does nothing, the call
+// is counted while it runs (destroy waits for it), and nothing it raises
+// reaches the host.
+
+#include <exception>
+
+#include "agent/log.h"
+#include "agent/printer_manager.h"
+
+namespace pemra::api {
+
+template <typename Body>
+int with_agent(void* handle, const char* export_name, Body&& body) {
+    if (!handle) return 0;
+    auto& agent = *static_cast<PrinterManager*>(handle);
+    try {
+        PrinterManager::CallScope scope(agent);
+        body(agent);
+    } catch (const std::exception& e) {
+        log::error(export_name, " failed: ", e.what());
+    } catch (...) {
+        log::error(export_name, " failed: unknown exception");
+    }
+    return 0;
+}
+
+}  // namespace pemra::api

@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+//
+// The life events of a printer's WebSocket connection. All run on io_thread,
+// each with the generation its connection was bound with: events of a
+// superseded connection are only logged.
+
+#include <utility>
+
+#include "agent/concat.h"
+#include "agent/log.h"
+#include "agent/printer_manager.h"
+#include "agent/trace.h"
+#include "connection/handler_guard.h"
+#include "connection/printer_connection.h"
+#include "connection/ws_client.h"
+
+namespace pemra {
+
+void PrinterConnection::on_open(PrinterManager* agent, std::uint64_t gen, ConnectionHandle handle) {
+    run_guarded("on_open", id, [&] {
+        if (!is_current(gen) || removed.load()) {
+            // A connection nobody wants any more: a newer attempt replaced it,
+            // or the host disconnected the printer while it was connecting.
+            log::debug("on_open:", id, removed.load() ? ",disconnected meanwhile" : ",superseded", ", closing");
+            close_connection(agent, std::move(handle));
+            return;
+        }
+        state.store(Open);
+        server = agent->endpoint().get_con_from_hdl(std::move(handle))->get_response_header("Server");
+        log::debug("on_open:", id);
+        status.connect_state = 1;
+        status.heartbeat = 2;
+        agent->request_printer_info(id);
+        agent->request_objects_list(id);
+    });
+}
+
+void PrinterConnection::on_fail(PrinterManager* agent, std::uint64_t gen, ConnectionHandle handle) {
+    run_guarded("on_fail", id, [&] {
+        WsConnectionPtr connection = agent->endpoint().get_con_from_hdl(handle);
+        const std::error_code ec = connection->get_ec();
+        if (!is_current(gen)) {
+            log::debug("on_fail:", id, ",superseded,", ec.message());
+            return;
+        }
+        const ConnectionState previous = state.exchange(Failed);
+        if (previous == Open) {
+            close_connection(agent, std::move(handle));
+        } else {
+            status.connect_state = 3;
+            status.machine_state = 2;
+            report_status(agent);
+        }
+        error_reason = ec.message();
+        log::debug("on_fail:", id, ",", error_reason, ",", ec.value(), ",", connection->get_remote_close_code(),
+                   ",", connection->get_remote_close_reason());
+    });
+}
+
+void PrinterConnection::on_close(PrinterManager* agent, std::uint64_t gen, ConnectionHandle handle) {
+    run_guarded("on_close", id, [&] {
+        WsConnectionPtr connection = agent->endpoint().get_con_from_hdl(std::move(handle));
+        if (!is_current(gen)) {
+            log::debug("on_close:", id, ",superseded");
+            return;
+        }
+        state.store(Closed);
+        status.connect_state = 3;
+        status.machine_state = 2;
+        report_status(agent);
+        const auto code = connection->get_remote_close_code();
+        error_reason = text::concat("close code: ", code, " (", websocketpp::close::status::get_string(code),
+                                    "), close reason: ", connection->get_remote_close_reason());
+        log::debug("on_close:", id, ",", error_reason);
+    });
+}
+
+void PrinterConnection::on_message(PrinterManager* agent, std::uint64_t gen, ConnectionHandle,
+                                   MessagePtr message) {
+    run_guarded("on_message", id, [&] {
+        if (message->get_opcode() != websocketpp::frame::opcode::text) return;
+        const std::string& text = message->get_payload();
+        log::debug("on_message,id:", id, ",", text);
+        if (!is_current(gen)) return;
+        handle_message(agent, text);
+    });
+}
+
+void PrinterConnection::on_pong(PrinterManager*, std::uint64_t gen, ConnectionHandle, std::string payload) {
+    run_guarded("on_pong", id, [&] {
+        if (!is_current(gen)) return;
+        trace::out("pong msg:", payload, id, "\n");
+        status.heartbeat = 2;
+    });
+}
+
+void PrinterConnection::on_pong_timeout(PrinterManager* agent, std::uint64_t gen, ConnectionHandle,
+                                        std::string) {
+    run_guarded("on_pong_timeout", id, [&] {
+        // A late timer of a connection that is gone or no longer open says
+        // nothing about the printer's current link.
+        if (!is_current(gen) || state.load() != Open) return;
+        log::debug("heartbeat timeout", id);
+        status.heartbeat = 1;
+        report_status(agent);
+    });
+}
+
+}  // namespace pemra

@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#include "connection/printer_connection.h"
+
+#include <utility>
+
+#include "agent/log.h"
+#include "agent/printer_manager.h"
+#include "connection/ws_client.h"
+
+namespace pemra {
+
+PrinterConnection::PrinterConnection(std::string device_id, ConnectionHandle handle, std::string connect_uri)
+    : id(std::move(device_id)), hdl(std::move(handle)), uri(std::move(connect_uri)) {}
+
+void PrinterConnection::send(WsClient* endpoint, ConnectionHandle handle, std::int32_t request_id,
+                             const std::string& payload, bool track) {
+    if (state.load() != Open) {
+        log::debug("websocket is not connected, send msg:", payload);
+        return;
+    }
+    // Remembered before the send and whatever its outcome, so that a request
+    // whose send fails is re-sent by the liveness tick.
+    if (request_id >= 1 && track) add_pending(request_id, OutboundMessage{{}, request_id, 0, true, payload});
+    std::error_code ec;
+    WsConnectionPtr connection = endpoint->get_con_from_hdl(std::move(handle), ec);
+    if (!ec) ec = connection->send(payload, websocketpp::frame::opcode::text);
+    if (!ec) {
+        log::debug("send to ", id, " msg:", payload);
+    } else {
+        log::debug("> Error sending message: ", ec.message());
+    }
+}
+
+void PrinterConnection::add_pending(std::int32_t request_id, const OutboundMessage& message) {
+    std::lock_guard<std::mutex> lock(pending_mutex);
+    pending[request_id] = message;
+}
+
+std::map<std::int32_t, OutboundMessage> PrinterConnection::pending_snapshot() const {
+    std::lock_guard<std::mutex> lock(pending_mutex);
+    return pending;
+}
+
+void PrinterConnection::announce_reconnect(PrinterManager* agent) {
+    status.machine_state = 1;
+    status.print_state = 0;
+    status.connect_state = 0;
+    status.klippy_state = 0;
+    report_status(agent);
+}
+
+void PrinterConnection::report_status(PrinterManager* agent) { agent->report_machine_status(id, status); }
+
+void PrinterConnection::close_connection(PrinterManager* agent, ConnectionHandle handle) {
+    std::error_code ignored;
+    agent->endpoint().close(std::move(handle), websocketpp::close::status::normal, "", ignored);
+}
+
+}  // namespace pemra

@@ -1,0 +1,128 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+//
+// The registry of printer connections: connect creates or reuses a printer's
+// record and starts a WebSocket connection for it, close ends it and forgets
+// the printer.
+
+#include <utility>
+
+#include "agent/log.h"
+#include "agent/printer_manager.h"
+#include "connection/handler_guard.h"
+#include "connection/printer_connection.h"
+#include "connection/ws_client.h"
+
+namespace pemra {
+namespace {
+
+void bind_handlers(const WsConnectionPtr& connection, const std::shared_ptr<PrinterConnection>& record,
+                   PrinterManager* agent, std::uint64_t gen) {
+    connection->set_open_handler([record, agent, gen](ConnectionHandle h) { record->on_open(agent, gen, std::move(h)); });
+    connection->set_fail_handler([record, agent, gen](ConnectionHandle h) { record->on_fail(agent, gen, std::move(h)); });
+    connection->set_close_handler([record, agent, gen](ConnectionHandle h) { record->on_close(agent, gen, std::move(h)); });
+    connection->set_message_handler([record, agent, gen](ConnectionHandle h, MessagePtr m) {
+        record->on_message(agent, gen, std::move(h), std::move(m));
+    });
+    connection->set_pong_timeout_handler([record, agent, gen](ConnectionHandle h, std::string payload) {
+        record->on_pong_timeout(agent, gen, std::move(h), std::move(payload));
+    });
+    connection->set_pong_handler([record, agent, gen](ConnectionHandle h, std::string payload) {
+        record->on_pong(agent, gen, std::move(h), std::move(payload));
+    });
+}
+
+}  // namespace
+
+int PrinterManager::connect(std::string device_id, const std::string& uri) {
+    std::lock_guard<std::mutex> lock(connections_mutex);
+    return connect_locked(std::move(device_id), uri);
+}
+
+// Runs with connections_mutex held (host threads through connect, the check
+// thread directly).
+int PrinterManager::connect_locked(std::string device_id, const std::string& uri) {
+    log::info("Connect initialization ", device_id);
+    if (!started.load() || stopping.load()) {
+        log::error("Connect initialization error: ", device_id, ",",
+                   stopping.load() ? "the agent is stopping" : "the agent is not started");
+        return -1;
+    }
+    std::error_code ec;
+    WsConnectionPtr connection = client->get_connection(uri, ec);
+    if (ec) {
+        log::error("Connect initialization error: ", device_id, ",", ec.message());
+        // Without a record nothing would ever tell the host that this printer
+        // cannot be reached.
+        if (connections.find(device_id) == connections.end()) report_offline_without_record(device_id);
+        return -1;
+    }
+
+    std::shared_ptr<PrinterConnection> record;
+    bool reused = false;
+    auto found = connections.find(device_id);
+    if (found == connections.end()) {
+        record = std::make_shared<PrinterConnection>(device_id, connection->get_handle(), uri);
+        connections[device_id] = record;
+    } else {
+        record = found->second;
+        if (record->current_state() == Open) return 0;
+        record->hdl = connection->get_handle();
+        record->uri = uri;
+        record->generation.fetch_add(1);
+        record->state.store(Connecting);
+        reused = true;
+    }
+    const std::uint64_t gen = record->generation.load();
+    bind_handlers(connection, record, this, gen);
+
+    // The reconnect report and the start of the connection run on io_thread,
+    // in this order, so the host hears "reconnecting" before the outcome.
+    post([this, record, connection, gen, reused] {
+        if (!record->is_current(gen)) return;  // a newer connect took over
+        if (reused) record->announce_reconnect(this);
+        run_guarded("connect", record->id, [&] { client->connect(connection); });
+    });
+    return 0;
+}
+
+void PrinterManager::report_offline_without_record(const std::string& device_id) {
+    post([this, device_id] {
+        MachineStatus offline;
+        offline.connect_state = 3;
+        offline.machine_state = 2;
+        report_machine_status(device_id, offline);
+    });
+}
+
+void PrinterManager::close(std::string device_id, std::uint16_t close_code, std::string reason) {
+    std::shared_ptr<PrinterConnection> record;
+    ConnectionHandle handle;
+    {
+        std::lock_guard<std::mutex> lock(connections_mutex);
+        auto found = connections.find(device_id);
+        if (found != connections.end()) {
+            record = found->second;
+            handle = record->hdl;
+            record->removed.store(true);
+            connections.erase(found);
+        }
+    }
+    if (!record) {
+        log::info("No connection found with id ", device_id);
+        return;
+    }
+    post([this, record, handle, close_code, reason = std::move(reason)] {
+        std::error_code ec;
+        client->close(handle, close_code, reason, ec);
+        if (ec) log::error("> Error initiating close: ", record->id, ",", ec.message());
+    });
+}
+
+std::shared_ptr<PrinterConnection> PrinterManager::find_connection(const std::string& device_id) {
+    std::lock_guard<std::mutex> lock(connections_mutex);
+    auto found = connections.find(device_id);
+    return found == connections.end() ? nullptr : found->second;
+}
+
+}  // namespace pemra

@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+//
+// The outbound path: producers queue messages, the send thread takes them one
+// at a time and hands each to its printer's connection.
+
+#include <utility>
+
+#include "agent/log.h"
+#include "agent/printer_manager.h"
+#include "agent/trace.h"
+#include "connection/handler_guard.h"
+#include "connection/printer_connection.h"
+
+namespace pemra {
+
+void PrinterManager::send(std::string device_id, std::int32_t request_id, std::string payload, bool track) {
+    log::debug("send msg:", "id,", payload);
+    OutboundMessage message{std::move(device_id), request_id, 0, track, std::move(payload)};
+    if (!on_network_thread()) {
+        outbound.push(std::move(message));
+        return;
+    }
+    // Waiting here would stall every printer of every agent on this thread;
+    // a tracked request dropped now is re-sent by the liveness pass.
+    const std::string dropped_for = message.device_id;
+    if (!outbound.try_push(std::move(message)) && !outbound.closed()) {
+        log::error("outbound queue full: request ", request_id, " for ", dropped_for, " dropped");
+    }
+}
+
+void PrinterManager::do_send_loop() {
+    enter_thread(ThreadRole::send, "pemra-send");
+    while (!stop_requested.load()) {
+        OutboundMessage message;
+        const bool popped = outbound.pop(message);
+        if (stop_requested.load()) break;
+        trace::out("send msg :", popped ? 1 : 0, "\n");
+        if (!popped) continue;
+        run_guarded("send loop", message.device_id, [&] {
+            std::shared_ptr<PrinterConnection> record;
+            ConnectionHandle handle;
+            {
+                std::lock_guard<std::mutex> lock(connections_mutex);
+                auto found = connections.find(message.device_id);
+                if (found != connections.end()) {
+                    record = found->second;
+                    handle = record->hdl;
+                }
+            }
+            if (!record) {
+                trace::out("> No connection found with id ", message.device_id, "\n");
+                return;
+            }
+            record->send(client.get(), std::move(handle), message.request_id, message.payload, message.track);
+        });
+    }
+    log::debug("do_send_loop stop");
+}
+
+}  // namespace pemra

@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#pragma once
+
+// Names of the WebSocket client types without the client library's headers,
+// which only the few files that make WebSocket calls include (ws_client.h).
+
+#include <memory>
+
+namespace websocketpp {
+template <typename config>
+class client;
+namespace config {
+struct asio_client;
+}
+namespace message_buffer {
+namespace alloc {
+template <typename message>
+class con_msg_manager;
+}
+template <template <class> class con_msg_manager>
+class message;
+}  // namespace message_buffer
+}  // namespace websocketpp
+
+namespace pemra {
+
+// The client endpoint on which every printer connection is made.
+using WsClient = websocketpp::client<websocketpp::config::asio_client>;
+// A weak reference to one WebSocket connection of that endpoint.
+using ConnectionHandle = std::weak_ptr<void>;
+// One received data message.
+using MessagePtr = std::shared_ptr<
+    websocketpp::message_buffer::message<websocketpp::message_buffer::alloc::con_msg_manager>>;
+
+}  // namespace pemra

@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#pragma once
+
+// The printer's most recent print job, copied field by field from a job
+// object of its history into MachineStatus::last_job.
+
+#include <nlohmann/json_fwd.hpp>
+
+#include "pemra_network/machine_status.h"
+
+namespace pemra::protocol {
+
+// Only present (non-null) keys change their field, so a job with partial
+// metadata keeps the rest of the previous job. A value that is not an object
+// changes nothing. Throws json_read::ReadError for a field of the wrong type.
+void apply_job_record(MachineStatus::LastJob& job, const nlohmann::json& record);
+
+}  // namespace pemra::protocol

@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#include "protocol/printer_identity.h"
+
+#include <string>
+#include <string_view>
+
+#include "status/json_read.h"
+
+namespace pemra::protocol {
+namespace {
+
+void replace_first(std::string& text, std::string_view from, std::string_view to) {
+    const auto at = text.find(from);
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+}
+
+// The name the host sees for a host name.
+void apply_model_name(std::string& name, const nlohmann::json& result) {
+    if (name == "pemra") {
+        // Two models share the factory host name; their CPU tells them apart.
+        // Without a readable CPU description the name stays as it is.
+        auto cpu = result.find("cpu_info");
+        if (cpu == result.end() || !cpu->is_string()) return;
+        const auto& cpu_info = cpu->get_ref<const std::string&>();
+        if (cpu_info.find("4 core") != std::string::npos) {
+            name = "Pemra A2";
+        } else if (cpu_info.find("2 core") != std::string::npos) {
+            name = "Pemra B2";
+        }
+        return;
+    }
+    if (name == "orbit-board") {
+        name = "Pemra C300";
+        return;
+    }
+    // The maker word ends up followed by one space: "PemraX1" and "Pemra X1"
+    // both read "Pemra X1".
+    replace_first(name, "Pemra ", "Pemra");
+    replace_first(name, "Pemra", "Pemra ");
+}
+
+}  // namespace
+
+void apply_printer_info(MachineStatus& s, const nlohmann::json& result) {
+    json_read::Fields f(result, "printer.info");
+    if (const auto* state = f.present("state")) {
+        const std::string& text = f.to_string("state", *state);
+        if (text == "ready") {
+            s.klippy_state = 1;
+        } else if (text == "shutdown") {
+            s.klippy_state = 4;
+        } else if (text == "disconnected") {
+            s.klippy_state = 3;
+        }
+    }
+    if (f.read("hostname", s.hostname)) apply_model_name(s.hostname, result);
+    f.read("software_version", s.software_version);
+}
+
+}  // namespace pemra::protocol

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#include "protocol/subscription.h"
+
+#include <nlohmann/json.hpp>
+
+#include "protocol/requests.h"
+
+namespace pemra::protocol {
+namespace {
+
+constexpr std::string_view kMarker = "\"objects";
+constexpr std::string_view kListEnd = "]}";
+
+// The "result"."objects" array when it holds only strings.
+const nlohmann::json* parsed_names(const nlohmann::json& reply) {
+    if (!reply.is_object()) return nullptr;
+    auto result = reply.find("result");
+    if (result == reply.end() || !result->is_object()) return nullptr;
+    auto objects = result->find("objects");
+    if (objects == result->end() || !objects->is_array()) return nullptr;
+    for (const auto& name : *objects) {
+        if (!name.is_string()) return nullptr;
+    }
+    return &*objects;
+}
+
+bool has_list_syntax(const nlohmann::json& names) {
+    for (const auto& name : names) {
+        if (name.get_ref<const std::string&>().find_first_of(",[]") != std::string::npos) return true;
+    }
+    return false;
+}
+
+std::string from_parsed(const nlohmann::json& names) {
+    std::string out = "\"objects\":{";
+    bool first = true;
+    for (const auto& name : names) {
+        if (!first) out.push_back(',');
+        first = false;
+        out.push_back('"');
+        requests::append_json_escaped(out, name.get_ref<const std::string&>());
+        out += "\":null";
+    }
+    out.push_back('}');
+    return out;
+}
+
+std::string rewrite(std::string_view list) {
+    std::string out;
+    out.reserve(list.size() + list.size() / 2);
+    for (char c : list) {
+        switch (c) {
+            case ',': out += ":null,"; break;
+            case ']': out += ":null}"; break;
+            case '[': out.push_back('{'); break;
+            default: out.push_back(c);
+        }
+    }
+    return out;
+}
+
+bool empty_brackets(std::string_view list) {
+    const auto open = list.find('[');
+    if (open == std::string_view::npos) return false;
+    const auto inside = list.substr(open + 1, list.size() - open - 2);
+    return inside.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+}  // namespace
+
+Subscription subscription_from_reply(std::string_view reply_text, const nlohmann::json& reply) {
+    const nlohmann::json* names = parsed_names(reply);
+    if (names && names->empty()) return {std::nullopt, "the printer named no objects"};
+    if (names && has_list_syntax(*names)) return {from_parsed(*names), {}};
+
+    const auto start = reply_text.find(kMarker);
+    if (start == std::string_view::npos) return {std::nullopt, "no object list in the reply"};
+    const auto end = reply_text.find(kListEnd, start);
+    if (end == std::string_view::npos) return {std::nullopt, "no end of the object list in the reply"};
+    const std::string_view list = reply_text.substr(start, end + 1 - start);
+    if (empty_brackets(list)) return {std::nullopt, "the printer named no objects"};
+    return {rewrite(list), {}};
+}
+
+}  // namespace pemra::protocol

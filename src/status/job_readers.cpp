@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#include "status/json_read.h"
+#include "status/status_readers.h"
+
+namespace pemra::status {
+namespace {
+
+using json_read::Fields;
+using json_read::object_entry;
+
+// Layer counts are taken from integers only; anything else there is skipped.
+void read_layer(const json& info, std::string_view key, std::int32_t& member) {
+    auto it = info.find(key);
+    if (it == info.end()) return;
+    if (it->is_number_unsigned()) {
+        member = json_read::reduce_to_int32(it->get_ref<const json::number_unsigned_t&>());
+    } else if (it->is_number_integer()) {
+        member = json_read::reduce_to_int32(it->get_ref<const json::number_integer_t&>());
+    }
+}
+
+}  // namespace
+
+void apply_webhooks(MachineStatus& s, const json& status) {
+    const json* entry = object_entry(status, "webhooks");
+    if (!entry) return;
+    Fields f(*entry, "webhooks");
+    f.read_or_clear("state", s.webhooks.state);
+    f.read_or_clear("state_message", s.webhooks.state_message);
+}
+
+void apply_idle_timeout(MachineStatus& s, const json& status) {
+    const json* entry = object_entry(status, "idle_timeout");
+    if (!entry) return;
+    Fields f(*entry, "idle_timeout");
+    f.read("printing_time", s.idle_timeout.printing_time);
+    f.read("state", s.idle_timeout.state);
+}
+
+void apply_virtual_sdcard(MachineStatus& s, const json& status) {
+    const json* entry = object_entry(status, "virtual_sdcard");
+    if (!entry) return;
+    Fields f(*entry, "virtual_sdcard");
+    auto& v = s.virtual_sdcard;
+    f.read("is_active", v.is_active);
+    f.read("progress", v.progress);
+    f.read("file_position", v.file_position);
+    f.read("file_size", v.file_size);
+    f.read_or_clear("file_path", v.file_path);
+}
+
+void apply_print_stats(MachineStatus& s, const json& status) {
+    const json* entry = object_entry(status, "print_stats");
+    if (!entry) return;
+    Fields f(*entry, "print_stats");
+    auto& p = s.print_stats;
+    f.read("total_duration", p.total_duration);
+    f.read("print_duration", p.print_duration);
+    f.read("filament_used", p.filament_used);
+    f.read_or_clear("filename", p.filename);
+    f.read_or_clear("state", p.state);
+    f.read_or_clear("message", p.message);
+    auto info = entry->find("info");
+    if (info != entry->end() && info->is_object()) {
+        read_layer(*info, "total_layer", p.total_layer);
+        read_layer(*info, "current_layer", p.current_layer);
+    }
+}
+
+void apply_display_status(MachineStatus& s, const json& status) {
+    const json* entry = object_entry(status, "display_status");
+    if (!entry) return;
+    Fields(*entry, "display_status").read("progress", s.display_status.progress);
+}
+
+}  // namespace pemra::status

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "status/status_readers.h"
+
+namespace pemra::status {
+
+void apply_readers(MachineStatus& s, const json& status) {
+    // Only objects carry entries; a time stamp or any other value still makes
+    // a pass (the caller counts and reports it).
+    if (!status.is_object()) return;
+    apply_box_led(s, status);
+    apply_box_fan_switch(s, status);
+    apply_drying_box_heater(s, status);
+    apply_leds(s, status);
+    apply_webhooks(s, status);
+    apply_gcode_move(s, status);
+    apply_toolhead(s, status);
+    apply_configfile(s, status);
+    apply_extruder(s, status);
+    apply_heater_bed(s, status);
+    apply_fan(s, status);
+    apply_box_fan(s, status);
+    apply_idle_timeout(s, status);
+    apply_virtual_sdcard(s, status);
+    apply_print_stats(s, status);
+    apply_display_status(s, status);
+    apply_bed_mesh(s, status);
+}
+
+void derive_states(MachineStatus& s) {
+    if (s.connect_state == 3) {
+        s.machine_state = 2;
+        return;
+    }
+    if (s.klippy_state == 3 || s.klippy_state == 4) {
+        s.machine_state = 7;
+        return;
+    }
+    struct Mapping {
+        std::string_view state;
+        std::int32_t print_state;
+        std::int32_t machine_state;
+    };
+    static constexpr Mapping kMappings[] = {
+        {"printing", 2, 5}, {"paused", 3, 5},    {"standby", 1, 4},
+        {"complete", 4, 4}, {"cancelled", 5, 4}, {"error", 6, 4},
+    };
+    s.machine_state = 4;
+    for (const auto& m : kMappings) {
+        if (s.print_stats.state == m.state) {
+            s.print_state = m.print_state;
+            s.machine_state = m.machine_state;
+            return;
+        }
+    }
+}
+
+}  // namespace pemra::status

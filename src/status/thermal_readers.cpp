@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#include <string_view>
+#include <utility>
+
+#include "status/json_read.h"
+#include "status/status_readers.h"
+
+namespace pemra::status {
+namespace {
+
+using json_read::Fields;
+using json_read::object_entry;
+
+struct ModelLimits {
+    std::string_view model;
+    double extruder_max;
+    double bed_max;
+};
+
+constexpr ModelLimits kModelLimits[] = {
+    {"Pemra A2", 350.0, 120.0},
+    {"Pemra B2", 300.0, 110.0},
+    {"Pemra C300", 300.0, 110.0},
+};
+
+const ModelLimits* limits_for(const std::string& hostname) {
+    for (const auto& limits : kModelLimits) {
+        if (hostname == limits.model) return &limits;
+    }
+    return nullptr;
+}
+
+void read_switch_entry(const json& status, std::string_view key, bool& member) {
+    if (const json* entry = object_entry(status, key)) Fields(*entry, key).read_switch("value", member);
+}
+
+}  // namespace
+
+void apply_box_led(MachineStatus& s, const json& status) {
+    read_switch_entry(status, "output_pin box_led", s.box_led_on);
+}
+
+void apply_box_fan_switch(MachineStatus& s, const json& status) {
+    read_switch_entry(status, "fan_generic box_fan", s.box_fan_on);
+}
+
+void apply_drying_box_heater(MachineStatus& s, const json& status) {
+    read_switch_entry(status, "output_pin drying_box_heater", s.drying_box.heater_on);
+}
+
+void apply_leds(MachineStatus& s, const json& status) {
+    static constexpr std::pair<std::string_view, std::int32_t> kLights[] = {
+        {"output_pin LED_WHITE", 0},
+        {"output_pin LED_ORANGE", 1},
+        {"output_pin LED_RED", 2},
+    };
+    for (const auto& [key, color] : kLights) {
+        bool on = false;
+        if (const json* entry = object_entry(status, key)) {
+            if (Fields(*entry, key).read_switch("value", on) && on) s.led_color = color;
+        }
+    }
+}
+
+void apply_extruder(MachineStatus& s, const json& status) {
+    const json* entry = object_entry(status, "extruder");
+    if (!entry) return;
+    Fields f(*entry, "extruder");
+    f.read("can_extrude", s.extruder.can_extrude);
+    f.read("temperature", s.extruder.temperature);
+    if (f.read("target", s.extruder.target)) {
+        if (const ModelLimits* limits = limits_for(s.hostname)) s.extruder.max_temp = limits->extruder_max;
+    }
+    f.read("power", s.extruder.power);
+    f.read("pressure_advance", s.extruder.pressure_advance);
+    f.read("smooth_time", s.extruder.smooth_time);
+}
+
+void apply_heater_bed(MachineStatus& s, const json& status) {
+    const json* entry = object_entry(status, "heater_bed");
+    if (!entry) return;
+    Fields f(*entry, "heater_bed");
+    f.read("temperature", s.heater_bed.temperature);
+    if (f.read("target", s.heater_bed.target)) {
+        if (const ModelLimits* limits = limits_for(s.hostname)) s.heater_bed.max_temp = limits->bed_max;
+    }
+    f.read("power", s.heater_bed.power);
+}
+
+void apply_fan(MachineStatus& s, const json& status) {
+    const json* entry = object_entry(status, "fan");
+    if (!entry) return;
+    Fields f(*entry, "fan");
+    f.read("speed", s.fan.speed);
+    f.read("rpm", s.fan.rpm);
+}
+
+void apply_box_fan(MachineStatus& s, const json& status) {
+    if (const json* entry = object_entry(status, "fan_generic box_fan")) {
+        Fields f(*entry, "fan_generic box_fan");
+        f.read("speed", s.box_fan.speed);
+        f.read("rpm", s.box_fan.rpm);
+    }
+    if (const json* entry = object_entry(status, "output_pin BOXFAN_pin")) {
+        Fields(*entry, "output_pin BOXFAN_pin").read("value", s.box_fan.speed);
+    }
+}
+
+}  // namespace pemra::status
