@@ -130,7 +130,7 @@ public:
 
     // Test access: the record of a device id, or null.
     std::shared_ptr<PrinterConnection> find_connection(const std::string& device_id);
-    std::size_t queued_messages() const { return outbound.size(); }
+    std::deque<OutboundMessage> queued_messages() const { return outbound.snapshot(); }
 
 private:
     enum class ThreadRole { none, io, send, check };

@@ -59,6 +59,11 @@ std::size_t OutboundQueue::size() const {
     return items_.size();
 }
 
+std::deque<OutboundMessage> OutboundQueue::snapshot() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return items_;
+}
+
 bool OutboundQueue::closed() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return closed_;

@@ -42,6 +42,8 @@ public:
     void close();
 
     std::size_t size() const;
+    // A copy of the queued messages, oldest first (for tests and diagnostics).
+    std::deque<OutboundMessage> snapshot() const;
     bool closed() const;
 
 private:

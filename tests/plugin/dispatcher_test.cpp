@@ -1,0 +1,281 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+//
+// The dispatcher with real frame texts, on a record of an agent that is not
+// started: the host callbacks it fires, the requests it queues and the
+// pending entries it clears.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "agent/printer_manager.h"
+#include "connection/printer_connection.h"
+#include "protocol/requests.h"
+
+namespace {
+
+using pemra::OutboundMessage;
+using pemra::PrinterConnection;
+using pemra::PrinterManager;
+
+struct Event {
+    std::string kind;
+    std::string device_id;
+    std::string text;
+    MachineStatus status;
+};
+
+class Dispatcher : public ::testing::Test {
+protected:
+    void SetUp() override {
+        agent.set_machine_status_changed_fn([this](std::string id, MachineStatus s) {
+            events.push_back({"status", std::move(id), {}, std::move(s)});
+        });
+        auto text_slot = [this](const char* kind) {
+            return [this, kind](std::string id, std::string text) {
+                events.push_back({kind, std::move(id), std::move(text), {}});
+            };
+        };
+        agent.set_file_list_arrived_fn(text_slot("file_list"));
+        agent.set_file_meta_arrived_fn(text_slot("file_meta"));
+        agent.set_print_history_arrived_fn(text_slot("history"));
+        agent.set_error_arrived_fn(text_slot("error"));
+        agent.set_file_changed_fn(text_slot("file_changed"));
+        agent.set_history_changed_fn(text_slot("history_changed"));
+    }
+
+    void feed(const std::string& text) { record->handle_message(&agent, text); }
+
+    std::vector<std::string> kinds() const {
+        std::vector<std::string> out;
+        for (const auto& e : events) out.push_back(e.kind);
+        return out;
+    }
+
+    std::vector<OutboundMessage> queued() const {
+        auto q = agent.queued_messages();
+        return {q.begin(), q.end()};
+    }
+
+    PrinterManager agent;
+    std::shared_ptr<PrinterConnection> record = std::make_shared<PrinterConnection>("p1", pemra::ConnectionHandle{}, "ws://x");
+    std::vector<Event> events;
+};
+
+using Kinds = std::vector<std::string>;
+
+TEST_F(Dispatcher, RepliesReachTheHostAsTheExactText) {
+    const std::string files = R"({"jsonrpc":"2.0","result":{"dirs":[],"files":[{"filename":"a.gcode"}]},"id":4})";
+    const std::string meta = R"({"jsonrpc": "2.0", "result": {"filename": "a.gcode"}, "id": 5})";
+    const std::string history = R"({"jsonrpc":"2.0","result":{"count":0,"jobs":[]},"id":7})";
+    const std::string odd = R"({"jsonrpc":"2.0","result":[],"id":4})";
+    feed(files);
+    feed(meta);
+    feed(history);
+    feed(odd);
+    ASSERT_EQ(kinds(), (Kinds{"file_list", "file_meta", "history", "file_list"}));
+    EXPECT_EQ(events[0].text, files);
+    EXPECT_EQ(events[0].device_id, "p1");
+    EXPECT_EQ(events[1].text, meta);
+    EXPECT_EQ(events[2].text, history);
+    EXPECT_EQ(events[3].text, odd);
+}
+
+TEST_F(Dispatcher, EveryReplyClearsItsPendingEntry) {
+    for (int id : {0, 1, 2, 3, 4, 5, 6, 7, 8, -3, 42}) record->add_pending(id, OutboundMessage{{}, id, 0, true, "x"});
+    for (int id : {0, 8, -3, 42, 5}) feed(R"({"jsonrpc":"2.0","result":"ok","id":)" + std::to_string(id) + "}");
+    feed(R"({"jsonrpc":"2.0","error":{"code":400,"message":"nope"},"id":7})");
+    const auto pending = record->pending_snapshot();
+    std::vector<int> left;
+    for (const auto& [id, m] : pending) left.push_back(id);
+    EXPECT_EQ(left, (std::vector<int>{1, 2, 3, 4, 6}));
+    EXPECT_EQ(kinds(), Kinds{"file_meta"}) << "only id 5 reaches a callback";
+}
+
+TEST_F(Dispatcher, ErrorRepliesRaiseTheTwoNoticesInOrder) {
+    feed(R"({"jsonrpc":"2.0","error":{"code":400,"message":"Must home first: 10.000 100.000 6.000 [13.320]"},"id":0})");
+    feed(R"({"jsonrpc":"2.0","error":{"code":400,"message":"Must home axis first: 10.000 100.000 6.000 [13.320]"},"id":9})");
+    feed(R"({"jsonrpc":"2.0","error":{"code":400,"message":"Must home first / Move out of range"},"id":2})");
+    feed(R"({"jsonrpc":"2.0","error":{"code":400,"message":"Move out of range"},"result":{"status":{}},"id":2})");
+    feed(R"({"jsonrpc":"2.0","error":"Must home first","id":1})");
+    feed(R"({"jsonrpc":"2.0","error":{"code":-32601,"message":"Metadata not available for x.gcode"},"id":5})");
+    ASSERT_EQ(kinds(), (Kinds{"error", "error", "error", "error", "error"}));
+    EXPECT_EQ(events[0].text, "Must home first");
+    EXPECT_EQ(events[1].text, "Must home first");
+    EXPECT_EQ(events[2].text, "Move out of range");
+    EXPECT_EQ(events[3].text, "Must home first");
+    EXPECT_EQ(events[4].text, "Move out of range") << "error wins over result";
+    EXPECT_TRUE(queued().empty());
+}
+
+TEST_F(Dispatcher, ObjectListLeadsToTheSubscriptionRequest) {
+    feed(R"({"jsonrpc":"2.0","result":{"objects":["webhooks","extruder","output_pin box_led"]},"id":1})");
+    const auto q = queued();
+    ASSERT_EQ(q.size(), 1u);
+    EXPECT_EQ(q[0].request_id, 2);
+    EXPECT_TRUE(q[0].track);
+    EXPECT_EQ(q[0].device_id, "p1");
+    EXPECT_EQ(q[0].payload,
+              R"({"jsonrpc":"2.0","method":"printer.objects.subscribe","params":{"objects":{"webhooks":null,"extruder":null,"output_pin box_led":null}},"id":2})");
+    feed(R"({"jsonrpc":"2.0","result":{"objects":[]},"id":1})");
+    EXPECT_EQ(queued().size(), 1u) << "an empty list is not subscribed";
+}
+
+TEST_F(Dispatcher, SubscriptionReplyAppliesStatusAndAsksForTheLastJob) {
+    feed(R"({"jsonrpc":"2.0","result":{"eventtime":1.0,"status":{"print_stats":{"state":"standby","filename":""}}},"id":2})");
+    ASSERT_EQ(kinds(), Kinds{"status"});
+    EXPECT_EQ(events[0].status.print_state, 1);
+    EXPECT_TRUE(queued().empty()) << "no file loaded: no last-job request";
+    feed(R"({"jsonrpc":"2.0","result":{"status":{"print_stats":{"state":"printing","filename":"cube.gcode"}}},"id":2})");
+    ASSERT_EQ(queued().size(), 1u);
+    EXPECT_EQ(queued()[0].payload, pemra::requests::kLastHistoryText);
+    feed(R"({"jsonrpc":"2.0","result":{"eventtime":1.0},"id":2})");
+    feed(R"({"jsonrpc":"2.0","result":null,"id":2})");
+    EXPECT_EQ(kinds().size(), 2u) << "no status in the result, nothing applied";
+    EXPECT_EQ(record->status_updates.load(), 2);
+}
+
+TEST_F(Dispatcher, LastJobOnlyFromANonEmptyHistory) {
+    const char* ignored[] = {
+        R"({"result":{"count":0,"jobs":[{"filename":"x"}]},"id":6})",
+        R"({"result":{"count":-1,"jobs":[{"filename":"x"}]},"id":6})",
+        R"({"result":{"count":1,"jobs":[]},"id":6})",
+        R"({"result":{"count":1,"jobs":{"0":{"filename":"x"}}},"id":6})",
+        R"({"result":{"count":null,"jobs":[{"filename":"x"}]},"id":6})",
+        R"({"result":{"jobs":[{"filename":"x"}]},"id":6})",
+        R"({"result":null,"id":6})",
+    };
+    for (const char* frame : ignored) feed(frame);
+    EXPECT_EQ(record->status.last_job.filename, "");
+    feed(R"({"result":{"count":2,"jobs":[{"filename":"first.gcode","job_id":"2"},{"filename":"second.gcode"}]},"id":6})");
+    EXPECT_EQ(record->status.last_job.filename, "first.gcode");
+    EXPECT_EQ(record->status.last_job.job_id, "2");
+    EXPECT_TRUE(events.empty()) << "the last job is reported with the next status";
+}
+
+TEST_F(Dispatcher, NotificationsRouteByMethod) {
+    feed(R"({"jsonrpc":"2.0","method":"notify_status_update","params":[{"extruder":{"temperature":201.5}},12345.6]})");
+    ASSERT_EQ(kinds(), (Kinds{"status", "status"})) << "object and time stamp: two passes";
+    EXPECT_EQ(events[1].status.extruder.temperature, 201.5);
+    EXPECT_EQ(record->status_updates.load(), 2);
+
+    events.clear();
+    feed(R"({"jsonrpc":"2.0","method":"notify_status_update","params":{"extruder":{"temperature":1}}})");
+    feed(R"({"jsonrpc":"2.0","method":"notify_proc_stat_update","params":[{"cpu":1}]})");
+    feed(R"({"jsonrpc":"2.0","method":"notify_some_future_thing","params":[]})");
+    EXPECT_TRUE(events.empty());
+
+    feed(R"({"jsonrpc":"2.0","method":"notify_filelist_changed","params":[{"action":"delete_file"}]})");
+    feed(R"({"id":null,"jsonrpc":"2.0","method":"notify_gcode_response","params":["load_filament done"]})");
+    EXPECT_EQ(record->status.load_filament_state, 3);
+    ASSERT_EQ(kinds(), Kinds{"file_changed"});
+    EXPECT_EQ(events[0].text, "");
+}
+
+TEST_F(Dispatcher, HistoryNotificationAppliesAddedJobsAndReportsOnce) {
+    feed(R"({"method":"notify_history_changed","params":[{"action":"added","job":{"filename":"a.gcode","status":"in_progress"}},
+            {"action":"finished","job":{"filename":"z.gcode"}},{"action":"added","job":{"status":"completed"}},
+            {"job":{"filename":"q"}}, 7]})");
+    EXPECT_EQ(kinds(), Kinds{"history_changed"});
+    EXPECT_EQ(record->status.last_job.filename, "a.gcode");
+    EXPECT_EQ(record->status.last_job.status, "completed");
+    feed(R"({"method":"notify_history_changed","params":{"action":"added"}})");
+    feed(R"({"method":"notify_history_changed"})");
+    EXPECT_EQ(kinds().size(), 2u) << "params that are not an array still report; no params do not";
+}
+
+TEST_F(Dispatcher, FirmwareNoticesDeriveTheMachineState) {
+    feed(R"({"jsonrpc":"2.0","method":"notify_status_update","params":[{"print_stats":{"state":"printing"}}]})");
+    record->status.connect_state = 1;
+    feed(R"({"jsonrpc":"2.0","method":"notify_klippy_disconnected"})");
+    feed(R"({"jsonrpc":"2.0","method":"notify_klippy_shutdown"})");
+    feed(R"({"jsonrpc":"2.0","method":"notify_klippy_ready"})");
+    feed(R"({"jsonrpc":"2.0","method":"notify_klippy_ready"})");
+    ASSERT_EQ(events.size(), 5u);
+    EXPECT_EQ(events[1].status.klippy_state, 3);
+    EXPECT_EQ(events[1].status.machine_state, 7) << "not still 'printing'";
+    EXPECT_EQ(events[2].status.klippy_state, 4);
+    EXPECT_EQ(events[2].status.machine_state, 7);
+    EXPECT_EQ(events[3].status.klippy_state, 1);
+    EXPECT_EQ(events[3].status.machine_state, 5);
+    EXPECT_EQ(events[4].status.klippy_state, 1) << "reported every time";
+    // After a firmware restart the printer has dropped the subscription: the
+    // object list is asked for again, as the tracked discovery request.
+    const auto q = queued();
+    ASSERT_EQ(q.size(), 2u);
+    EXPECT_EQ(q[0].payload, pemra::requests::kObjectsListText);
+    EXPECT_TRUE(q[0].track);
+}
+
+TEST_F(Dispatcher, IdentityIsAppliedSilently) {
+    feed(R"({"jsonrpc":"2.0","result":{"state":"ready","hostname":"pemra","cpu_info":"4 core","software_version":"v1"},"id":3})");
+    EXPECT_TRUE(events.empty());
+    EXPECT_EQ(record->status.hostname, "Pemra A2");
+    EXPECT_EQ(record->status.klippy_state, 1);
+    EXPECT_EQ(record->status.software_version, "v1");
+}
+
+TEST_F(Dispatcher, HostileFramesAreDroppedAndLaterFramesStillWork) {
+    const std::string deep(20000, '[');
+    const char* hostile[] = {
+        "not json",
+        "{\"id\":4,",
+        "{\"id\":4} trailing",
+        R"({"id":"4","result":{}})",
+        R"({"id":[4],"result":{}})",
+        R"({"method":7})",
+        R"({"method":"notify_status_update","params":[{"extruder":{"temperature":"hot"}}]})",
+        R"({"error":{"message":7},"id":1})",
+        R"({"error":{"message":null},"id":1})",
+        R"({"result":{"count":"many","jobs":[{}]},"id":6})",
+        R"({"result":{"count":1,"jobs":[{"job_id":5}]},"id":6})",
+        R"({"result":{"state":"ready","hostname":"pemra","cpu_info":{"cores":4}},"id":3})",
+        R"({"method":"notify_history_changed","params":[{"action":5}]})",
+        "[]",
+        "42",
+        "",
+    };
+    for (const char* frame : hostile) EXPECT_NO_THROW(feed(frame)) << frame;
+    EXPECT_NO_THROW(feed(deep));
+    EXPECT_NO_THROW(feed("{\"a\":" + std::string(100, '[') + std::string(100, ']') + "}"));
+    EXPECT_TRUE(events.empty()) << "none of these reaches the host";
+    EXPECT_EQ(record->status.hostname, "pemra") << "a CPU description that is not text keeps the name";
+
+    feed(R"({"jsonrpc":"2.0","result":{"files":[]},"id":4})");
+    EXPECT_EQ(kinds(), Kinds{"file_list"});
+}
+
+TEST_F(Dispatcher, HugeIdsAreReducedLikeAnyInt32) {
+    record->add_pending(4, OutboundMessage{{}, 4, 0, true, "x"});
+    feed(R"({"jsonrpc":"2.0","result":{},"id":4294967300})");  // 2^32 + 4
+    EXPECT_TRUE(record->pending_snapshot().empty());
+    EXPECT_EQ(kinds(), Kinds{"file_list"});
+    feed(R"({"jsonrpc":"2.0","result":{},"id":1e300})");
+    feed(R"({"result":{"count":4294967296,"jobs":[{"filename":"x"}]},"id":6})");
+    EXPECT_EQ(record->status.last_job.filename, "") << "a count of 2^32 reduces to 0";
+}
+
+TEST_F(Dispatcher, SuppressedCallbacksStillUpdateTheRecord) {
+    agent.set_callbacks_suppressed(true);
+    feed(R"({"jsonrpc":"2.0","method":"notify_status_update","params":[{"heater_bed":{"temperature":55}}]})");
+    feed(R"({"jsonrpc":"2.0","method":"notify_filelist_changed"})");
+    EXPECT_TRUE(events.empty());
+    EXPECT_EQ(record->status.heater_bed.temperature, 55);
+    agent.set_callbacks_suppressed(false);
+    feed(R"({"jsonrpc":"2.0","method":"notify_filelist_changed"})");
+    EXPECT_EQ(kinds(), Kinds{"file_changed"});
+}
+
+TEST_F(Dispatcher, ACallbackThatThrowsDoesNotStopTheNextOne) {
+    agent.set_error_arrived_fn([](std::string, std::string) { throw std::runtime_error("host bug"); });
+    EXPECT_NO_THROW(feed(R"({"error":{"message":"Move out of range / Must home first"},"id":0})"));
+    agent.set_error_arrived_fn({});
+    EXPECT_NO_THROW(feed(R"({"error":{"message":"Move out of range"},"id":0})"));
+    EXPECT_TRUE(events.empty()) << "an empty slot fires nothing";
+}
+
+}  // namespace

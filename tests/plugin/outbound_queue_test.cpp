@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "connection/outbound_queue.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using pemra::OutboundMessage;
+using pemra::OutboundQueue;
+
+OutboundMessage message(int n) { return OutboundMessage{"p", n, 0, false, "m" + std::to_string(n)}; }
+
+// Waits until `ready` is true or a generous deadline passes.
+template <typename Pred>
+bool eventually(Pred ready) {
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+TEST(OutboundQueue, DeliversInOrderUpToCapacity) {
+    OutboundQueue queue(3, 30s);
+    for (int i = 1; i <= 3; ++i) ASSERT_TRUE(queue.push(message(i)));
+    EXPECT_FALSE(queue.try_push(message(4))) << "a full queue refuses without waiting";
+    for (int i = 1; i <= 3; ++i) {
+        OutboundMessage out;
+        ASSERT_TRUE(queue.pop(out));
+        EXPECT_EQ(out.request_id, i);
+        EXPECT_EQ(out.payload, "m" + std::to_string(i));
+    }
+}
+
+TEST(OutboundQueue, ProductCapacityIsAThousand) {
+    OutboundQueue queue(OutboundQueue::kCapacity, 10ms);
+    for (int i = 0; i < 1000; ++i) ASSERT_TRUE(queue.try_push(message(i)));
+    EXPECT_FALSE(queue.push(message(1000)));
+    EXPECT_EQ(queue.size(), 1000u);
+}
+
+TEST(OutboundQueue, BlockedProducerProceedsWhenAMessageIsTaken) {
+    OutboundQueue queue(1, 30s);
+    ASSERT_TRUE(queue.push(message(1)));
+    std::atomic<bool> returned{false};
+    auto producer = std::async(std::launch::async, [&] {
+        const bool ok = queue.push(message(2));
+        returned = true;
+        return ok;
+    });
+    std::this_thread::sleep_for(20ms);
+    EXPECT_FALSE(returned.load()) << "the producer must wait while the queue is full";
+    OutboundMessage out;
+    ASSERT_TRUE(queue.pop(out));
+    EXPECT_TRUE(producer.get());
+    ASSERT_TRUE(queue.pop(out));
+    EXPECT_EQ(out.request_id, 2);
+}
+
+TEST(OutboundQueue, BlockedProducerIsReleasedByClose) {
+    OutboundQueue queue(1, 30s);
+    ASSERT_TRUE(queue.push(message(1)));
+    auto producer = std::async(std::launch::async, [&] { return queue.push(message(2)); });
+    std::this_thread::sleep_for(20ms);
+    const auto closed_at = std::chrono::steady_clock::now();
+    queue.close();
+    EXPECT_FALSE(producer.get());
+    EXPECT_LT(std::chrono::steady_clock::now() - closed_at, 5s);
+    OutboundMessage out;
+    EXPECT_FALSE(queue.pop(out)) << "queued messages are not delivered after close";
+    EXPECT_FALSE(queue.push(message(3)));
+}
+
+TEST(OutboundQueue, WaitsTimeOut) {
+    OutboundQueue queue(1, 50ms);
+    OutboundMessage out;
+    EXPECT_FALSE(queue.pop(out)) << "nothing queued";
+    ASSERT_TRUE(queue.push(message(1)));
+    EXPECT_FALSE(queue.push(message(2))) << "no slot freed within the wait";
+    EXPECT_EQ(queue.size(), 1u);
+}
+
+TEST(OutboundQueue, ConsumerWaitingForAMessageIsReleasedByPushAndByClose) {
+    OutboundQueue queue(10, 30s);
+    auto consumer = std::async(std::launch::async, [&] {
+        OutboundMessage out;
+        return queue.pop(out) ? out.request_id : -1;
+    });
+    std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(queue.push(message(7)));
+    EXPECT_EQ(consumer.get(), 7);
+
+    auto waiting = std::async(std::launch::async, [&] {
+        OutboundMessage out;
+        return queue.pop(out);
+    });
+    std::this_thread::sleep_for(10ms);
+    queue.close();
+    EXPECT_FALSE(waiting.get());
+}
+
+TEST(OutboundQueue, ManyProducersLoseNothing) {
+    OutboundQueue queue(8, 30s);
+    constexpr int kProducers = 4, kEach = 500;
+    std::atomic<int> received{0};
+    std::thread consumer([&] {
+        OutboundMessage out;
+        while (received < kProducers * kEach && queue.pop(out)) ++received;
+    });
+    std::vector<std::thread> producers;
+    for (int p = 0; p < kProducers; ++p) {
+        producers.emplace_back([&] {
+            for (int i = 0; i < kEach; ++i) ASSERT_TRUE(queue.push(message(i)));
+        });
+    }
+    for (auto& t : producers) t.join();
+    EXPECT_TRUE(eventually([&] { return received.load() == kProducers * kEach; }));
+    queue.close();
+    consumer.join();
+}
+
+}  // namespace
