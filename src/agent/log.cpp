@@ -9,6 +9,7 @@
 #include <locale>
 #include <mutex>
 #include <sstream>
+#include <vector>
 
 #include <boost/filesystem/operations.hpp>
 #include <boost/log/attributes/clock.hpp>
@@ -44,7 +45,7 @@ constexpr std::uintmax_t kRotationSize = 104857600;
 std::atomic<int> g_threshold{static_cast<int>(Level::fatal) + 1};
 
 std::mutex g_sink_mutex;
-boost::shared_ptr<FileSink> g_latest_sink;  // guarded by g_sink_mutex
+std::vector<boost::shared_ptr<FileSink>> g_sinks;  // guarded by g_sink_mutex; one per init_logging
 
 Logger& logger() {
     // Time, thread and line attributes live on our own source, so the
@@ -131,7 +132,7 @@ bool init_logging(const std::string& log_dir, int log_level) {
         sink->set_exception_handler(bl::make_exception_suppressor());
         {
             std::lock_guard<std::mutex> lock(g_sink_mutex);
-            g_latest_sink = sink;
+            g_sinks.push_back(sink);
         }
         logger();
         g_threshold.store(static_cast<int>(threshold_for(log_level)));
@@ -165,15 +166,16 @@ void write(Level level, std::string_view message) {
 }
 
 void flush() {
-    boost::shared_ptr<FileSink> sink;
+    std::vector<boost::shared_ptr<FileSink>> sinks;
     {
         std::lock_guard<std::mutex> lock(g_sink_mutex);
-        sink = g_latest_sink;
+        sinks = g_sinks;
     }
-    if (!sink) return;
-    try {
-        sink->flush();
-    } catch (...) {
+    for (const auto& sink : sinks) {
+        try {
+            sink->flush();
+        } catch (...) {
+        }
     }
 }
 

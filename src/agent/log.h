@@ -37,7 +37,7 @@ bool enabled(Level level);
 // that text from printers can never start a line of its own.
 void write(Level level, std::string_view message);
 
-// Flushes the sink of the latest init_logging.
+// Flushes every sink set up so far (every record goes to each of them).
 void flush();
 
 namespace detail {

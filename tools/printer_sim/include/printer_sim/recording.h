@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#pragma once
+
+// What a simulated printer saw of its clients: plain data returned by copy.
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace printer_sim {
+
+struct ReceivedFrame {
+    std::chrono::steady_clock::time_point at;  // when the frame was read
+    int connection = 0;                        // 1 for the printer's first connection, then 2, ...
+    std::string text;
+};
+
+struct ConnectionCounters {
+    std::uint64_t accepted = 0;        // TCP connections accepted (handshake finished or not)
+    std::uint64_t open = 0;            // WebSocket connections open right now
+    std::uint64_t opened = 0;          // WebSocket handshakes completed in all
+    std::uint64_t pings_received = 0;
+    std::uint64_t pongs_sent = 0;
+    std::uint64_t binary_frames_received = 0;
+};
+
+}  // namespace printer_sim
