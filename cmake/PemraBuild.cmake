@@ -5,7 +5,7 @@
 # interface targets (included as SYSTEM so their warnings stay theirs).
 
 function(pemra_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow=local)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local>)
   if(PEMRA_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()

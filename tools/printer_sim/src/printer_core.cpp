@@ -1,0 +1,343 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+//
+// The printer's WebSocket endpoint: listening (normally, stalled or not at
+// all), its connections, and the timers that drive status notifications.
+#include "printer_core.h"
+
+#include <stdexcept>
+
+#include <boost/asio/ip/address.hpp>
+
+#include "json_out.h"
+#include "rpc_text.h"
+
+namespace printer_sim::detail {
+
+namespace asio = boost::asio;
+
+PrinterCore::PrinterCore(asio::io_context& io, PrinterOptions options, std::shared_ptr<Recorder> recorder,
+                         std::function<void()> on_gone)
+    : io_(io),
+      options_(std::move(options)),
+      recorder_(std::move(recorder)),
+      on_gone_(std::move(on_gone)),
+      catalog_(options_.files, options_.history),
+      klippy_(options_, *this, [this](std::string_view name) { return catalog_.find_file(name); },
+              Clock::now()),
+      objects_(options_.objects),
+      listed_(objects_.begin(), objects_.end()),
+      tick_timer_(io),
+      stats_timer_(io) {
+    server_.clear_access_channels(websocketpp::log::alevel::all);
+    server_.clear_error_channels(websocketpp::log::elevel::all);
+    server_.init_asio(&io_);
+    server_.set_reuse_addr(true);
+    server_.set_user_agent(options_.server_header);
+    server_.set_close_handshake_timeout(500);
+    server_.set_open_handshake_timeout(5000);
+    server_.set_listen_backlog(64);
+    server_.set_max_message_size(64u << 20);
+    frame_.reserve(2048);
+}
+
+PrinterCore::~PrinterCore() {
+    if (on_gone_) on_gone_();
+}
+
+void PrinterCore::install_handlers() {
+    // The handlers hold the core: every connection copies them, so the core
+    // outlives its last connection. shutdown() lets go of them again.
+    auto self = shared_from_this();
+    server_.set_tcp_post_init_handler([self](ConnectionHdl hdl) { self->on_accepted(hdl); });
+    server_.set_validate_handler([self](ConnectionHdl hdl) { return self->on_validate(hdl); });
+    server_.set_http_handler([self](ConnectionHdl hdl) { self->on_http(hdl); });
+    server_.set_open_handler([self](ConnectionHdl hdl) { self->on_open(hdl); });
+    server_.set_close_handler([self](ConnectionHdl hdl) { self->on_gone(hdl); });
+    server_.set_fail_handler([self](ConnectionHdl hdl) { self->on_gone(hdl); });
+    server_.set_message_handler(
+        [self](ConnectionHdl hdl, WsServer::message_ptr message) { self->on_message(hdl, std::move(message)); });
+    server_.set_ping_handler([self](ConnectionHdl hdl, std::string) { return self->on_ping(hdl); });
+}
+
+void PrinterCore::start() {
+    install_handlers();
+    listen_websocket();
+    if (!server_.is_listening()) {
+        shutdown();
+        throw std::runtime_error("printer simulator: cannot listen on " + options_.bind_address + ":" +
+                                 std::to_string(options_.port));
+    }
+    next_tick_ = next_stats_ = Clock::now();
+    schedule_tick();
+    schedule_stats();
+    if (!options_.autoprint_file.empty()) start_print(options_.autoprint_file);
+}
+
+void PrinterCore::shutdown() {
+    if (stopped_) return;
+    stopped_ = true;
+    cancel_timers();
+    websocketpp::lib::error_code ec;
+    if (server_.is_listening()) server_.stop_listening(ec);
+    close_stalled();
+    for (auto& [hdl, connection] : connections_) {
+        if (connection.open) {
+            server_.close(hdl, websocketpp::close::status::going_away, "Server shutdown", ec);
+        } else if (auto con = server_.get_con_from_hdl(hdl, ec)) {
+            // Still in its handshake: nothing to say goodbye to.
+            asio::error_code ignored;
+            con->get_raw_socket().shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+        }
+    }
+    server_.set_tcp_post_init_handler(nullptr);
+    server_.set_validate_handler(nullptr);
+    server_.set_http_handler(nullptr);
+    server_.set_open_handler(nullptr);
+    server_.set_close_handler(nullptr);
+    server_.set_fail_handler(nullptr);
+    server_.set_message_handler(nullptr);
+    server_.set_ping_handler(nullptr);
+}
+
+// ---- Listening ---------------------------------------------------------------
+
+void PrinterCore::apply_listener() {
+    if (stopped_) return;
+    websocketpp::lib::error_code ec;
+    const bool want_websocket = !refuse_ && !stall_;
+    if (!want_websocket && server_.is_listening()) server_.stop_listening(ec);
+    if (!(stall_ && !refuse_)) close_stalled();
+    if (want_websocket && !server_.is_listening()) listen_websocket();
+    if (stall_ && !refuse_ && !stall_acceptor_) listen_stalling();
+}
+
+void PrinterCore::listen_websocket() {
+    websocketpp::lib::error_code ec;
+    const asio::ip::tcp::endpoint endpoint(asio::ip::make_address(options_.bind_address), port_ ? port_ : options_.port);
+    server_.listen(endpoint, ec);
+    if (ec) return;
+    asio::error_code local_ec;
+    port_ = server_.get_local_endpoint(local_ec).port();
+    server_.start_accept(ec);
+}
+
+void PrinterCore::listen_stalling() {
+    auto acceptor = std::make_unique<asio::ip::tcp::acceptor>(io_);
+    const asio::ip::tcp::endpoint endpoint(asio::ip::make_address(options_.bind_address), port_);
+    asio::error_code ec;
+    acceptor->open(endpoint.protocol(), ec);
+    if (!ec) acceptor->set_option(asio::socket_base::reuse_address(true), ec);
+    if (!ec) acceptor->bind(endpoint, ec);
+    if (!ec) acceptor->listen(64, ec);
+    if (ec) return;
+    stall_acceptor_ = std::move(acceptor);
+    accept_stalled();
+}
+
+void PrinterCore::accept_stalled() {
+    auto socket = std::make_shared<asio::ip::tcp::socket>(io_);
+    auto self = shared_from_this();
+    asio::ip::tcp::acceptor* acceptor = stall_acceptor_.get();
+    acceptor->async_accept(*socket, [self, socket, acceptor](const asio::error_code& ec) {
+        if (ec || self->stall_acceptor_.get() != acceptor) return;
+        // The request is read by nobody and answered never.
+        self->recorder_->note_accepted();
+        self->stalled_.push_back(socket);
+        self->accept_stalled();
+    });
+}
+
+void PrinterCore::close_stalled() {
+    asio::error_code ec;
+    if (stall_acceptor_) stall_acceptor_->close(ec);
+    stall_acceptor_.reset();
+    for (auto& socket : stalled_) socket->close(ec);
+    stalled_.clear();
+}
+
+// ---- Connections -------------------------------------------------------------
+
+void PrinterCore::on_accepted(ConnectionHdl hdl) {
+    Connection connection;
+    connection.number = recorder_->note_accepted();
+    connections_[hdl] = std::move(connection);
+}
+
+bool PrinterCore::on_validate(ConnectionHdl hdl) {
+    auto con = server_.get_con_from_hdl(hdl);
+    const std::string& resource = con->get_resource();
+    if (resource == "/websocket" || resource.rfind("/websocket?", 0) == 0) return true;
+    con->set_status(websocketpp::http::status_code::not_found);
+    return false;
+}
+
+void PrinterCore::on_http(ConnectionHdl hdl) {
+    auto con = server_.get_con_from_hdl(hdl);
+    con->set_status(websocketpp::http::status_code::not_found);
+    con->set_body(R"({"error":{"code":404,"message":"Not Found"}})");
+    con->append_header("Content-Type", "application/json");
+}
+
+void PrinterCore::on_open(ConnectionHdl hdl) {
+    auto found = connections_.find(hdl);
+    if (found == connections_.end()) return;
+    found->second.open = true;
+    recorder_->note_opened();
+}
+
+void PrinterCore::on_gone(ConnectionHdl hdl) {
+    auto found = connections_.find(hdl);
+    if (found == connections_.end()) return;
+    if (found->second.open) recorder_->note_closed();
+    connections_.erase(found);
+}
+
+void PrinterCore::on_message(ConnectionHdl hdl, WsServer::message_ptr message) {
+    auto found = connections_.find(hdl);
+    if (found == connections_.end()) return;
+    if (message->get_opcode() != websocketpp::frame::opcode::text) {
+        // The API server reads text frames only.
+        recorder_->note_binary();
+        return;
+    }
+    recorder_->note_frame(found->second.number, message->get_payload());
+    if (stopped_) return;
+    handle_text(hdl, message->get_payload());
+    flush_deferred();
+}
+
+bool PrinterCore::on_ping(ConnectionHdl) {
+    recorder_->note_ping();
+    if (withhold_pongs_) return false;
+    recorder_->note_pong();
+    return true;
+}
+
+void PrinterCore::send(ConnectionHdl hdl, const std::string& text) {
+    websocketpp::lib::error_code ec;
+    server_.send(hdl, text, websocketpp::frame::opcode::text, ec);
+}
+
+void PrinterCore::broadcast(const std::string& text) {
+    for (auto& [hdl, connection] : connections_) {
+        if (connection.open) send(hdl, text);
+    }
+}
+
+template <typename Fn>
+void PrinterCore::for_open(int connection, Fn&& fn) {
+    for (auto& [hdl, c] : connections_) {
+        if (c.open && (connection == 0 || c.number == connection)) fn(hdl);
+    }
+}
+
+void PrinterCore::flush_deferred() {
+    if (deferred_.empty()) return;
+    std::vector<std::string> pending;
+    pending.swap(deferred_);
+    for (const auto& text : pending) broadcast(text);
+}
+
+std::vector<int> PrinterCore::open_connections() const {
+    std::vector<int> numbers;
+    for (const auto& [hdl, connection] : connections_) {
+        if (connection.open) numbers.push_back(connection.number);
+    }
+    return numbers;
+}
+
+// ---- Time --------------------------------------------------------------------
+
+std::chrono::milliseconds PrinterCore::scaled(double milliseconds) const {
+    const double speed = options_.speed > 0 ? options_.speed : 1.0;
+    return std::chrono::milliseconds(static_cast<std::int64_t>(milliseconds / speed + 0.5));
+}
+
+void PrinterCore::schedule_tick() {
+    // Fixed steps from the start, so the rate does not drift with load.
+    next_tick_ += options_.update_interval;
+    const auto now = Clock::now();
+    if (next_tick_ < now) next_tick_ = now;
+    tick_timer_.expires_at(next_tick_);
+    auto self = shared_from_this();
+    tick_timer_.async_wait([self](const asio::error_code& ec) {
+        if (ec || self->stopped_) return;
+        self->tick();
+        self->schedule_tick();
+    });
+}
+
+void PrinterCore::tick() {
+    const auto now = Clock::now();
+    klippy_.advance(now);
+    if (!status_paused_) send_status_updates(now);
+    flush_deferred();
+}
+
+void PrinterCore::send_status_updates(Clock::time_point now) {
+    bool any = false;
+    for (const auto& [hdl, connection] : connections_) any = any || (connection.open && connection.subscribed);
+    if (!any) return;
+
+    klippy_.publish(now, options_.stamp_send_time);
+    const StatusBoard& board = klippy_.board();
+    const double eventtime = klippy_.eventtime(now);
+    for (auto& [hdl, connection] : connections_) {
+        if (!connection.open || !connection.subscribed) continue;
+        frame_.clear();
+        frame_ += R"({"jsonrpc":"2.0","method":"notify_status_update","params":[)";
+        if (!board.write_changes(frame_, connection.subscription, connection.subscription.sent_version)) continue;
+        frame_.push_back(',');
+        json_out::number(frame_, eventtime);
+        frame_ += "]}";
+        connection.subscription.sent_version = board.version();
+        send(hdl, frame_);
+    }
+}
+
+void PrinterCore::schedule_stats() {
+    next_stats_ += options_.stats_interval;
+    const auto now = Clock::now();
+    if (next_stats_ < now) next_stats_ = now;
+    stats_timer_.expires_at(next_stats_);
+    auto self = shared_from_this();
+    stats_timer_.async_wait([self](const asio::error_code& ec) {
+        if (ec || self->stopped_) return;
+        self->stats_tick();
+        self->schedule_stats();
+    });
+}
+
+void PrinterCore::stats_tick() {
+    const auto now = Clock::now();
+    klippy_.publish_stats(now);
+    if (proc_stats_paused_) return;
+    int open = 0;
+    for (const auto& [hdl, connection] : connections_) open += connection.open ? 1 : 0;
+    if (open == 0) return;
+    frame_.clear();
+    const double wall = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    klippy_.machine_stats().write_proc_stat(frame_, wall, open);
+    broadcast(frame_);
+}
+
+void PrinterCore::after(std::chrono::milliseconds delay, std::function<void()> fn) {
+    auto timer = std::make_shared<asio::steady_timer>(io_, delay);
+    one_shots_.push_back(timer);
+    auto self = shared_from_this();
+    timer->async_wait([self, timer, fn = std::move(fn)](const asio::error_code& ec) {
+        self->one_shots_.remove(timer);
+        if (ec || self->stopped_) return;
+        fn();
+        self->flush_deferred();
+    });
+}
+
+void PrinterCore::cancel_timers() {
+    tick_timer_.cancel();
+    stats_timer_.cancel();
+    for (auto& timer : one_shots_) timer->cancel();
+}
+
+}  // namespace printer_sim::detail

@@ -1,0 +1,202 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#pragma once
+
+// One simulated printer's API server: the WebSocket endpoint with its
+// connections, the JSON-RPC methods, the periodic notifications and the
+// faults, around a Klippy simulation and a file/history catalog.
+//
+// Lives on an io_context it does not own and must only be used on the thread
+// running it (Printer and PrinterGroup hand calls over). Held by shared_ptr:
+// the WebSocket handlers and timers keep it alive until the last connection
+// and timer are gone after shutdown(); its destructor then fires `on_gone`.
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <nlohmann/json.hpp>
+
+#include "catalog.h"
+#include "klippy.h"
+#include "printer_sim/faults.h"
+#include "printer_sim/options.h"
+#include "recorder.h"
+#include "ws_server.h"
+
+namespace printer_sim::detail {
+
+class PrinterCore : public std::enable_shared_from_this<PrinterCore>, private KlippyEvents {
+public:
+    PrinterCore(boost::asio::io_context& io, PrinterOptions options, std::shared_ptr<Recorder> recorder,
+                std::function<void()> on_gone);
+    ~PrinterCore();
+    PrinterCore(const PrinterCore&) = delete;
+    PrinterCore& operator=(const PrinterCore&) = delete;
+
+    // Binds, listens and starts the timers. Throws std::runtime_error.
+    void start();
+    std::uint16_t port() const { return port_; }
+    // Closes the listener, every connection (1001) and the timers.
+    void shutdown();
+
+    // Test controls (see Printer for what each does).
+    std::string run_gcode(const std::string& script);
+    std::string start_print(const std::string& filename);
+    std::string klippy_state() const { return klippy_.state(); }
+    std::string print_state() const { return klippy_.print_state(); }
+    std::string status_text();
+    void set_objects(std::vector<std::string> objects);
+    void klippy_shutdown(const std::string& reason);
+    void klippy_disconnected();
+    void klippy_ready();
+    void begin_restart();
+    void refuse_connections(bool refuse);
+    void stall_handshakes(bool stall);
+    void withhold_pongs(bool withhold) { withhold_pongs_ = withhold; }
+    void pause_status_updates(bool pause) { status_paused_ = pause; }
+    void pause_proc_stats(bool pause) { proc_stats_paused_ = pause; }
+    void drop_connections();
+    void close_connections(std::uint16_t code, const std::string& reason);
+    void set_method_fault(const std::string& method, MethodFault fault) { faults_[method] = std::move(fault); }
+    void clear_method_faults() { faults_.clear(); }
+    void send_text(const std::string& text, int connection);
+    void send_binary(const std::string& bytes, int connection);
+    void send_oversized(std::size_t bytes, int connection);
+    std::vector<int> open_connections() const;
+
+private:
+    struct Connection {
+        int number = 0;
+        bool open = false;
+        bool subscribed = false;
+        Subscription subscription;
+    };
+    struct Request {
+        ConnectionHdl hdl;
+        nlohmann::json id;
+        nlohmann::json params;
+        std::string method;
+    };
+    using Method = void (PrinterCore::*)(const Request&);
+
+    // Listening
+    void install_handlers();
+    void apply_listener();
+    void listen_websocket();
+    void listen_stalling();
+    void accept_stalled();
+    void close_stalled();
+
+    // Connections
+    void on_accepted(ConnectionHdl hdl);
+    void on_open(ConnectionHdl hdl);
+    void on_gone(ConnectionHdl hdl);
+    void on_message(ConnectionHdl hdl, WsServer::message_ptr message);
+    bool on_ping(ConnectionHdl hdl);
+    bool on_validate(ConnectionHdl hdl);
+    void on_http(ConnectionHdl hdl);
+    void send(ConnectionHdl hdl, const std::string& text);
+    void broadcast(const std::string& text);
+    template <typename Fn>
+    void for_open(int connection, Fn&& fn);
+    void flush_deferred();
+
+    // Time
+    void schedule_tick();
+    void tick();
+    void schedule_stats();
+    void stats_tick();
+    void send_status_updates(Clock::time_point now);
+    void after(std::chrono::milliseconds delay, std::function<void()> fn);
+    void cancel_timers();
+    std::chrono::milliseconds scaled(double milliseconds) const;
+
+    // JSON-RPC
+    void handle_text(ConnectionHdl hdl, const std::string& text);
+    void dispatch(Request request, bool apply_faults);
+    void reply(const Request& r, const nlohmann::json& result);
+    void reply_text(const Request& r, std::string_view result_json);
+    void reply_error(const Request& r, int code, std::string_view message);
+    bool require_klippy(const Request& r);
+    void run_script_request(const Request& r, const std::string& script);
+    void after_reply(AfterReply action);
+    void filament_sequence(bool load);
+    void emergency_stop(const std::string& reason);
+    nlohmann::json printer_info() const;
+    static const std::unordered_map<std::string, Method>& methods();
+
+    void printer_info_method(const Request& r);
+    void objects_list(const Request& r);
+    void objects_subscribe(const Request& r);
+    void objects_query(const Request& r);
+    void gcode_script(const Request& r);
+    void emergency_stop_method(const Request& r);
+    void restart_method(const Request& r);
+    void print_start(const Request& r);
+    void print_pause(const Request& r);
+    void print_resume(const Request& r);
+    void print_cancel(const Request& r);
+    void server_info(const Request& r);
+    void connection_identify(const Request& r);
+    void files_list(const Request& r);
+    void files_directory(const Request& r);
+    void files_metadata(const Request& r);
+    void files_delete(const Request& r);
+    void history_list(const Request& r);
+    void history_get_job(const Request& r);
+
+    // KlippyEvents
+    void gcode_response(std::string_view text) override;
+    void print_started(const GcodeFile& file) override;
+    void print_ended(std::string_view status, double print_duration, double total_duration,
+                     double filament_used) override;
+
+    boost::asio::io_context& io_;
+    const PrinterOptions options_;
+    const std::shared_ptr<Recorder> recorder_;
+    std::function<void()> on_gone_;
+    WsServer server_;
+    std::uint16_t port_ = 0;
+    bool stopped_ = false;
+
+    Catalog catalog_;
+    Klippy klippy_;
+    std::vector<std::string> objects_;
+    std::unordered_set<std::string> listed_;
+    std::string current_job_;  // history id of the running print
+
+    std::map<ConnectionHdl, Connection, std::owner_less<ConnectionHdl>> connections_;
+
+    boost::asio::steady_timer tick_timer_;
+    Clock::time_point next_tick_;
+    boost::asio::steady_timer stats_timer_;
+    Clock::time_point next_stats_;
+    std::list<std::shared_ptr<boost::asio::steady_timer>> one_shots_;
+    std::uint64_t restart_generation_ = 0;
+
+    // Faults
+    bool refuse_ = false;
+    bool stall_ = false;
+    bool withhold_pongs_ = false;
+    bool status_paused_ = false;
+    bool proc_stats_paused_ = false;
+    std::unordered_map<std::string, MethodFault> faults_;
+    std::unique_ptr<boost::asio::ip::tcp::acceptor> stall_acceptor_;
+    std::vector<std::shared_ptr<boost::asio::ip::tcp::socket>> stalled_;
+
+    std::vector<std::string> deferred_;  // notifications sent after the current reply or status frames
+    std::string frame_;                  // reused for every status frame
+};
+
+}  // namespace printer_sim::detail
