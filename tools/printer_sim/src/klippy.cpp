@@ -79,6 +79,8 @@ Klippy::Klippy(const PrinterOptions& options, KlippyEvents& events, FileLookup f
     publish_stats(now);
 }
 
+Klippy::~Klippy() = default;
+
 double Klippy::noise() {
     rng_ = rng_ * 1664525u + 1013904223u;
     return static_cast<double>(rng_ >> 8) / static_cast<double>(1u << 23) - 1.0;

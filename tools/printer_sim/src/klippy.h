@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,6 +56,9 @@ public:
     using FileLookup = std::function<const GcodeFile*(std::string_view)>;
 
     Klippy(const PrinterOptions& options, KlippyEvents& events, FileLookup find_file, Clock::time_point now);
+    ~Klippy();
+    Klippy(const Klippy&) = delete;
+    Klippy& operator=(const Klippy&) = delete;
 
     // "ready", "startup", "shutdown", "error" or "disconnected" (no Klippy process).
     const std::string& state() const { return state_; }

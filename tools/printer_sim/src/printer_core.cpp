@@ -86,7 +86,7 @@ void PrinterCore::shutdown() {
             server_.close(hdl, websocketpp::close::status::going_away, "Server shutdown", ec);
         } else if (auto con = server_.get_con_from_hdl(hdl, ec)) {
             // Still in its handshake: nothing to say goodbye to.
-            asio::error_code ignored;
+            boost::system::error_code ignored;
             con->get_raw_socket().shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
         }
     }
@@ -117,7 +117,7 @@ void PrinterCore::listen_websocket() {
     const asio::ip::tcp::endpoint endpoint(asio::ip::make_address(options_.bind_address), port_ ? port_ : options_.port);
     server_.listen(endpoint, ec);
     if (ec) return;
-    asio::error_code local_ec;
+    boost::system::error_code local_ec;
     port_ = server_.get_local_endpoint(local_ec).port();
     server_.start_accept(ec);
 }
@@ -125,7 +125,7 @@ void PrinterCore::listen_websocket() {
 void PrinterCore::listen_stalling() {
     auto acceptor = std::make_unique<asio::ip::tcp::acceptor>(io_);
     const asio::ip::tcp::endpoint endpoint(asio::ip::make_address(options_.bind_address), port_);
-    asio::error_code ec;
+    boost::system::error_code ec;
     acceptor->open(endpoint.protocol(), ec);
     if (!ec) acceptor->set_option(asio::socket_base::reuse_address(true), ec);
     if (!ec) acceptor->bind(endpoint, ec);
@@ -139,7 +139,7 @@ void PrinterCore::accept_stalled() {
     auto socket = std::make_shared<asio::ip::tcp::socket>(io_);
     auto self = shared_from_this();
     asio::ip::tcp::acceptor* acceptor = stall_acceptor_.get();
-    acceptor->async_accept(*socket, [self, socket, acceptor](const asio::error_code& ec) {
+    acceptor->async_accept(*socket, [self, socket, acceptor](const boost::system::error_code& ec) {
         if (ec || self->stall_acceptor_.get() != acceptor) return;
         // The request is read by nobody and answered never.
         self->recorder_->note_accepted();
@@ -149,7 +149,7 @@ void PrinterCore::accept_stalled() {
 }
 
 void PrinterCore::close_stalled() {
-    asio::error_code ec;
+    boost::system::error_code ec;
     if (stall_acceptor_) stall_acceptor_->close(ec);
     stall_acceptor_.reset();
     for (auto& socket : stalled_) socket->close(ec);
@@ -225,8 +225,7 @@ void PrinterCore::broadcast(const std::string& text) {
     }
 }
 
-template <typename Fn>
-void PrinterCore::for_open(int connection, Fn&& fn) {
+void PrinterCore::for_open(int connection, const std::function<void(ConnectionHdl)>& fn) {
     for (auto& [hdl, c] : connections_) {
         if (c.open && (connection == 0 || c.number == connection)) fn(hdl);
     }
@@ -261,7 +260,7 @@ void PrinterCore::schedule_tick() {
     if (next_tick_ < now) next_tick_ = now;
     tick_timer_.expires_at(next_tick_);
     auto self = shared_from_this();
-    tick_timer_.async_wait([self](const asio::error_code& ec) {
+    tick_timer_.async_wait([self](const boost::system::error_code& ec) {
         if (ec || self->stopped_) return;
         self->tick();
         self->schedule_tick();
@@ -302,7 +301,7 @@ void PrinterCore::schedule_stats() {
     if (next_stats_ < now) next_stats_ = now;
     stats_timer_.expires_at(next_stats_);
     auto self = shared_from_this();
-    stats_timer_.async_wait([self](const asio::error_code& ec) {
+    stats_timer_.async_wait([self](const boost::system::error_code& ec) {
         if (ec || self->stopped_) return;
         self->stats_tick();
         self->schedule_stats();
@@ -326,7 +325,7 @@ void PrinterCore::after(std::chrono::milliseconds delay, std::function<void()> f
     auto timer = std::make_shared<asio::steady_timer>(io_, delay);
     one_shots_.push_back(timer);
     auto self = shared_from_this();
-    timer->async_wait([self, timer, fn = std::move(fn)](const asio::error_code& ec) {
+    timer->async_wait([self, timer, fn = std::move(fn)](const boost::system::error_code& ec) {
         self->one_shots_.remove(timer);
         if (ec || self->stopped_) return;
         fn();

@@ -108,8 +108,8 @@ private:
     void on_http(ConnectionHdl hdl);
     void send(ConnectionHdl hdl, const std::string& text);
     void broadcast(const std::string& text);
-    template <typename Fn>
-    void for_open(int connection, Fn&& fn);
+    // Calls fn for every open connection, or only for `connection` when not 0.
+    void for_open(int connection, const std::function<void(ConnectionHdl)>& fn);
     void flush_deferred();
 
     // Time

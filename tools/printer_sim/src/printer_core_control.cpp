@@ -128,11 +128,11 @@ void PrinterCore::drop_connections() {
     websocketpp::lib::error_code ec;
     for (auto& [hdl, connection] : connections_) {
         if (auto con = server_.get_con_from_hdl(hdl, ec)) {
-            asio::error_code ignored;
+            boost::system::error_code ignored;
             con->get_raw_socket().shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
         }
     }
-    asio::error_code ignored;
+    boost::system::error_code ignored;
     for (auto& socket : stalled_) socket->close(ignored);
     stalled_.clear();
 }

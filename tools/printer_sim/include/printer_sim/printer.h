@@ -33,6 +33,7 @@
 namespace printer_sim {
 
 namespace detail {
+class GoneSignal;
 class IoThread;
 class PrinterCore;
 class Recorder;
@@ -125,6 +126,7 @@ private:
     friend class PrinterGroup;
     Printer(std::shared_ptr<detail::IoThread> io, PrinterOptions options, bool owns_io);
 
+    // Both with lifecycle_mutex_ held.
     void start_core();
     void stop_core();
     template <typename F>
@@ -136,6 +138,7 @@ private:
     const std::shared_ptr<detail::Recorder> recorder_;
     mutable std::mutex lifecycle_mutex_;
     std::shared_ptr<detail::PrinterCore> core_;  // guarded by lifecycle_mutex_
+    std::shared_ptr<detail::GoneSignal> gone_;   // guarded by lifecycle_mutex_; set when core_ is destroyed
     std::uint16_t port_ = 0;                     // set in the constructor, then constant
 };
 
