@@ -64,13 +64,13 @@ void MachineStats::write_last_stats(std::string& out) const {
     jo::rounded(out, rttvar_, 3);
     out += ",\"rto\":";
     jo::rounded(out, rto_, 3);
-    out += ",\"ready_bytes\":0,\"upcoming_bytes\":0,\"freq\":72000558,\"adj\":72001837.481}";
+    out += ",\"ready_bytes\":0,\"upcoming_bytes\":0,\"freq\":72000558}";
 }
 
 void MachineStats::write_proc_stat(std::string& out, double wall_time, int websocket_connections) const {
     static constexpr const char* kInterfaces[3] = {"lo", "wlan0", "can0"};
     out += R"({"jsonrpc":"2.0","method":"notify_proc_stat_update","params":[{"moonraker_stats":{"time":)";
-    jo::rounded(out, wall_time, 3);
+    jo::rounded(out, wall_time, 6);
     out += ",\"cpu_usage\":";
     jo::rounded(out, moonraker_cpu_, 2);
     out += ",\"memory\":";
@@ -109,7 +109,7 @@ void MachineStats::write_proc_stat(std::string& out, double wall_time, int webso
     jo::integer(out, memavail_ * 5);
     out += ",\"used\":";
     jo::integer(out, 3884520 - memavail_ * 5);
-    out += "},\"system_uptime\":";
+    out += "},\"throttled_state\":{\"bits\":0,\"flags\":[]},\"system_uptime\":";
     jo::rounded(out, uptime_, 2);
     out += ",\"websocket_connections\":";
     jo::integer(out, websocket_connections);

@@ -32,7 +32,7 @@ private:
     double noise();  // in [-1, 1)
 
     std::uint32_t rng_;
-    double uptime_ = 3127.25;
+    double uptime_ = 193127.25;
     double sysload_ = 0.12;
     double cputime_ = 41.873;
     std::int64_t memavail_ = 612384;
@@ -40,19 +40,19 @@ private:
     double mcu_task_avg_ = 0.000011;
     double mcu_task_stddev_ = 0.000008;
     std::int64_t bytes_write_ = 1843217;
-    std::int64_t bytes_read_ = 4621394;
+    std::int64_t bytes_read_ = 462139;
     std::int64_t send_seq_ = 97321;
     std::int64_t receive_seq_ = 97321;
     double srtt_ = 0.00102;
     double rttvar_ = 0.00021;
     double rto_ = 0.025;
-    std::int64_t rx_bytes_[3] = {82174612, 361904551, 18225};
-    std::int64_t tx_bytes_[3] = {82174612, 982143326, 9041};
-    std::int64_t rx_packets_[3] = {410262, 1083218, 193};
-    std::int64_t tx_packets_[3] = {410262, 1121594, 101};
-    double bandwidth_[3] = {812.4, 4211.7, 0.0};
+    std::int64_t rx_bytes_[3] = {82174612, 361904551, 48221954};
+    std::int64_t tx_bytes_[3] = {82174612, 982143326, 12990411};
+    std::int64_t rx_packets_[3] = {410262, 1083218, 4821930};
+    std::int64_t tx_packets_[3] = {410262, 1121594, 1299041};
+    double bandwidth_[3] = {812.4, 4211.7, 321.47};
     double moonraker_cpu_ = 1.85;
-    std::int64_t moonraker_memory_ = 41216;
+    std::int64_t moonraker_memory_ = 141216;
     double cpu_temp_ = 46.738;
     double cpu_usage_[5] = {3.51, 4.12, 2.97, 3.85, 3.11};
 };
