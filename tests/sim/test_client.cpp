@@ -10,6 +10,10 @@ TestClient::TestClient() {
     client_.init_asio();
     client_.start_perpetual();
     client_.set_max_message_size(128u << 20);
+    client_.set_socket_init_handler([](websocketpp::connection_hdl, boost::asio::ip::tcp::socket& socket) {
+        boost::system::error_code ignored;
+        socket.set_option(boost::asio::ip::tcp::no_delay(true), ignored);
+    });
     client_.set_open_handler([this](websocketpp::connection_hdl hdl) {
         auto con = client_.get_con_from_hdl(hdl);
         {

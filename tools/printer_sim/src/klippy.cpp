@@ -60,7 +60,6 @@ Klippy::Klippy(const PrinterOptions& options, KlippyEvents& events, FileLookup f
       limits_(machine_limits(options.kinematics)) {
     extruder_.time_constant = 20.0;
     bed_.time_constant = 45.0;
-    position_ = home_position(options.kinematics, 0.0);
     if (options.klippy_state == "shutdown") {
         state_ = "shutdown";
         state_message_ = "Shutdown due to webhooks request\nOnce the underlying issue is corrected, use the\n"
@@ -244,8 +243,7 @@ void Klippy::start_up() {
                      "retry in a few moments.";
     homed_axes_.clear();
     motors_enabled_ = false;
-    position_ = home_position(options_.kinematics, 0.0);
-    base_position_ = homing_origin_ = Coord{};
+    position_ = base_position_ = homing_origin_ = Coord{};
     absolute_coordinates_ = absolute_extrude_ = true;
     speed_factor_ = extrude_factor_ = 1.0;
     extruder_.target = bed_.target = 0.0;

@@ -159,6 +159,12 @@ void PrinterCore::close_stalled() {
 // ---- Connections -------------------------------------------------------------
 
 void PrinterCore::on_accepted(ConnectionHdl hdl) {
+    // Small frames go out at once, as the real server sends them.
+    websocketpp::lib::error_code ec;
+    if (auto con = server_.get_con_from_hdl(hdl, ec)) {
+        boost::system::error_code ignored;
+        con->get_raw_socket().set_option(asio::ip::tcp::no_delay(true), ignored);
+    }
     Connection connection;
     connection.number = recorder_->note_accepted();
     connections_[hdl] = std::move(connection);
