@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "printer_sim/printer.h"
+#include "printer_sim/printer_group.h"
 #include "test_client.h"
 
 namespace sim_test {
