@@ -1,0 +1,182 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+//
+// Faults injected on demand do what they say.
+#include <boost/asio/connect.hpp>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/read.hpp>
+#include <boost/asio/write.hpp>
+
+#include "sim_fixture.h"
+
+namespace sim_test {
+namespace {
+
+TEST_F(SimTest, RefusedConnectionsAndReopening) {
+    start();
+    printer->refuse_connections(true);
+    {
+        TestClient refused;
+        EXPECT_FALSE(refused.connect(printer->port(), "/websocket", 1000ms));
+        EXPECT_EQ(refused.http_status(), 0);  // no HTTP answer at all
+    }
+    EXPECT_TRUE(client->is_open());  // existing connections stay
+    printer->refuse_connections(false);
+    TestClient again;
+    EXPECT_TRUE(again.connect(printer->port()));
+}
+
+TEST_F(SimTest, StalledHandshakeNeverOpens) {
+    start();
+    printer->stall_handshakes(true);
+    const auto accepted = printer->counters().accepted;
+    {
+        TestClient stalled;
+        EXPECT_FALSE(stalled.connect(printer->port(), "/websocket", 300ms));
+        // The TCP connection was accepted, the handshake never answered.
+        EXPECT_TRUE(printer->wait_counters(
+            [&](const printer_sim::ConnectionCounters& c) { return c.accepted == accepted + 1; }, 1000ms));
+        EXPECT_EQ(printer->counters().opened, 1u);
+    }
+    printer->stall_handshakes(false);
+    TestClient again;
+    EXPECT_TRUE(again.connect(printer->port()));
+}
+
+TEST_F(SimTest, WithheldPongs) {
+    start();
+    printer->withhold_pongs(true);
+    client->ping();
+    ASSERT_TRUE(printer->wait_counters(
+        [](const printer_sim::ConnectionCounters& c) { return c.pings_received == 1; }, 2000ms));
+    EXPECT_FALSE(client->wait_pongs(1, 200ms));
+    EXPECT_EQ(printer->counters().pongs_sent, 0u);
+    printer->withhold_pongs(false);
+    client->ping();
+    EXPECT_TRUE(client->wait_pongs(1, 2000ms));
+}
+
+TEST_F(SimTest, PausedStatusUpdates) {
+    start();
+    subscribe_all();
+    ASSERT_TRUE(client->wait_notifications("notify_status_update", 1, 2000ms));
+    printer->pause_status_updates(true);
+    client->clear_frames();
+    EXPECT_FALSE(client->wait_notifications("notify_status_update", 1, 300ms));
+    // Other notifications still flow.
+    EXPECT_TRUE(client->wait_notifications("notify_proc_stat_update", 1, 2000ms));
+    printer->pause_status_updates(false);
+    EXPECT_TRUE(client->wait_notifications("notify_status_update", 1, 2000ms));
+}
+
+TEST_F(SimTest, DroppedConnectionsGetNoCloseFrame) {
+    start();
+    printer->drop_connections();
+    ASSERT_TRUE(client->wait_closed(2000ms));
+    EXPECT_EQ(client->close_code(), 1006);  // ended without a close frame
+    EXPECT_TRUE(printer->wait_counters([](const printer_sim::ConnectionCounters& c) { return c.open == 0; }, 2000ms));
+}
+
+TEST_F(SimTest, ClosedWithGivenCodeAndReason) {
+    start();
+    printer->close_connections(4000, "maintenance");
+    ASSERT_TRUE(client->wait_closed(2000ms));
+    EXPECT_EQ(client->close_code(), 4000);
+    EXPECT_EQ(client->close_reason(), "maintenance");
+}
+
+TEST_F(SimTest, DelayedDroppedAndErrorReplies) {
+    start();
+    printer_sim::MethodFault delay;
+    delay.delay = std::chrono::milliseconds(250);
+    printer->set_method_fault("printer.info", delay);
+    printer_sim::MethodFault drop;
+    drop.drop = true;
+    printer->set_method_fault("server.files.get_directory", drop);
+    printer_sim::MethodFault error;
+    error.error_code = -32000;
+    error.error_message = "simulated failure";
+    printer->set_method_fault("printer.objects.list", error);
+
+    const auto sent = std::chrono::steady_clock::now();
+    client->send(R"({"jsonrpc":"2.0","method":"printer.info","params":{},"id":3})");
+    client->send(R"({"jsonrpc":"2.0","method":"server.info","params":{},"id":9})");
+    // Other methods are answered meanwhile.
+    ASSERT_TRUE(client->reply(9).is_object());
+    EXPECT_FALSE(client->reply(3, 0ms).is_object());
+    const auto info = client->reply(3, 2000ms);
+    ASSERT_TRUE(info.is_object());
+    EXPECT_GE(std::chrono::steady_clock::now() - sent, 240ms);
+    EXPECT_EQ(info["result"]["state"], "ready");
+
+    const std::string listing =
+        R"({"jsonrpc":"2.0","method":"server.files.get_directory","params":{"path":"gcodes"},"id":4})";
+    client->send(listing);
+    EXPECT_FALSE(client->reply(4, 300ms).is_object());
+    // Received and recorded, just never answered.
+    EXPECT_TRUE(printer->wait_for_text(listing, 100ms));
+
+    const auto list = client->call("printer.objects.list", nlohmann::json::object(), 1);
+    EXPECT_EQ(list["error"], nlohmann::json({{"code", -32000}, {"message", "simulated failure"}}));
+
+    printer->clear_method_faults();
+    EXPECT_TRUE(client->call("printer.objects.list", nlohmann::json::object(), 11)["result"].is_object());
+}
+
+TEST_F(SimTest, RawBinaryAndOversizedFrames) {
+    start();
+    TestClient second;
+    ASSERT_TRUE(second.connect(printer->port()));
+    printer->send_text(R"({"jsonrpc":"2.0","method":"notify_status_update","params":"wrong"})");
+    printer->send_text("{truncated", 2);
+    printer->send_binary(std::string("\x00\x01\xff", 3));
+    printer->send_oversized(3u << 20);
+    ASSERT_TRUE(client->wait([](const std::vector<Frame>& f) { return f.size() >= 3; }, 2000ms));
+    ASSERT_TRUE(second.wait([](const std::vector<Frame>& f) { return f.size() >= 4; }, 2000ms));
+    const auto first = client->frames();
+    EXPECT_EQ(first[0].text, R"({"jsonrpc":"2.0","method":"notify_status_update","params":"wrong"})");
+    EXPECT_TRUE(first[1].binary);
+    EXPECT_EQ(first[1].text, std::string("\x00\x01\xff", 3));
+    EXPECT_EQ(first[2].text.size(), 3u << 20);
+    EXPECT_EQ(first[2].json["method"], "notify_gcode_response");
+    EXPECT_EQ(second.frames()[1].text, "{truncated");
+}
+
+TEST_F(SimTest, BinaryFramesFromClientsAreCountedNotAnswered) {
+    start();
+    client->send(R"({"jsonrpc":"2.0","method":"printer.info","params":{},"id":3})");
+    ASSERT_TRUE(client->reply(3).is_object());
+    EXPECT_EQ(printer->received().size(), 1u);
+    EXPECT_EQ(printer->counters().binary_frames_received, 0u);
+}
+
+TEST(SimFaults, StalledHandshakeHoldsTheRawConnection) {
+    printer_sim::Printer printer(fast_options());
+    printer.stall_handshakes(true);
+    boost::asio::io_context io;
+    boost::asio::ip::tcp::socket socket(io);
+    socket.connect({boost::asio::ip::make_address("127.0.0.1"), printer.port()});
+    const std::string request = "GET /websocket HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
+                                "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                                "Sec-WebSocket-Version: 13\r\n\r\n";
+    boost::asio::write(socket, boost::asio::buffer(request));
+    socket.non_blocking(true);
+    char byte = 0;
+    boost::system::error_code ec;
+    // Nothing ever comes back, but the connection stays up.
+    for (int i = 0; i < 20; ++i) {
+        socket.read_some(boost::asio::buffer(&byte, 1), ec);
+        ASSERT_EQ(ec, boost::asio::error::would_block);
+        std::this_thread::sleep_for(10ms);
+    }
+    printer.stall_handshakes(false);
+    // Released: the server closes the stalled connection (a reset, as the
+    // request was never read).
+    socket.non_blocking(false);
+    boost::asio::read(socket, boost::asio::buffer(&byte, 1), ec);
+    EXPECT_TRUE(ec == boost::asio::error::eof || ec == boost::asio::error::connection_reset) << ec.message();
+}
+
+}  // namespace
+}  // namespace sim_test
