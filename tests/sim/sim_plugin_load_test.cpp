@@ -93,7 +93,8 @@ TEST(SimPluginLoad, PluginConnectsAndSubscribes) {
     const bool connected = statuses.wait_connect_state(1, 5000ms);
     const auto frames = printer.received();
     destroy(agent);
-    dlclose(library);
+    // Kept loaded, as a host keeps its plug-in until it exits: after dlclose
+    // the process crashes at exit in code of the unloaded library.
     std::filesystem::remove_all(log_dir);
 
     ASSERT_TRUE(got_two) << "the plug-in sent " << frames.size() << " frames";
