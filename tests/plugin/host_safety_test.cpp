@@ -1,0 +1,214 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+//
+// A host that does awkward things at awkward times, through the loaded
+// library: it must never crash, hang or be called back after it let go.
+// Every blocking step runs under a watchdog.
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host_events.h"
+#include "host_library.h"
+#include "printer_sim/printer.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using test_host::HostEvents;
+using test_host::HostLibrary;
+
+// Runs fn on its own thread; a call that does not return within `limit` is a
+// hang, and the test program ends at once with a message.
+template <typename Fn>
+void within(std::chrono::milliseconds limit, const char* what, Fn fn) {
+    auto done = std::async(std::launch::async, std::move(fn));
+    if (done.wait_for(limit) != std::future_status::ready) {
+        std::fprintf(stderr, "HANG: %s did not return within %lld ms\n", what, static_cast<long long>(limit.count()));
+        std::fflush(stderr);
+        std::_Exit(3);
+    }
+    done.get();
+}
+
+class HostSafety : public ::testing::Test {
+protected:
+    void* create(int level = 3) { return HOST_FN(lib, pemra_network_create_agent)(::testing::TempDir(), level); }
+    void destroy(void* agent) {
+        within(5s, "destroy", [&] { EXPECT_EQ(HOST_FN(lib, pemra_network_destroy_agent)(agent), 0); });
+    }
+    void connect(void* agent, const std::string& id, const printer_sim::Printer& p) {
+        HOST_FN(lib, pemra_network_connect_printer)(agent, id, p.address(), "", "");
+    }
+
+    HostLibrary lib;
+};
+
+TEST_F(HostSafety, DestroyReleasesAProducerWaitingForQueueSpace) {
+    void* agent = create();
+    // Not started: nothing takes messages out, so the queue fills up.
+    for (int i = 0; i < 1000; ++i) HOST_FN(lib, pemra_get_file_list_fn)(agent, "p");
+    std::atomic<bool> returned{false};
+    std::thread producer([&] {
+        HOST_FN(lib, pemra_get_file_meta_fn)(agent, "p", "waits.gcode");
+        returned = true;
+    });
+    std::this_thread::sleep_for(100ms);
+    EXPECT_FALSE(returned.load()) << "the 1001st message waits for room";
+    destroy(agent);
+    producer.join();
+    EXPECT_TRUE(returned.load());
+}
+
+TEST_F(HostSafety, RepeatedCreateStartDestroyCycles) {
+    auto worst = 0ms;
+    for (int i = 0; i < 500; ++i) {
+        const auto started = std::chrono::steady_clock::now();
+        void* agent = create(1);
+        HOST_FN(lib, pemra_network_start)(agent);
+        destroy(agent);
+        worst = std::max(worst, std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started));
+    }
+    RecordProperty("worst_cycle_ms", static_cast<int>(worst.count()));
+}
+
+TEST_F(HostSafety, DestroyFromACallbackIsRefusedAndTheAgentKeepsWorking) {
+    printer_sim::Printer printer;
+    void* agent = create();
+    std::atomic<int> refused{-1};
+    std::atomic<int> reports{0};
+    HOST_FN(lib, pemra_set_machine_status_changed_fn)(agent, [&](std::string, MachineStatus) {
+        if (refused < 0) refused = HOST_FN(lib, pemra_network_destroy_agent)(agent);
+        ++reports;
+    });
+    HOST_FN(lib, pemra_network_start)(agent);
+    connect(agent, "p1", printer);
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (reports < 5 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(refused.load(), 0);
+    EXPECT_GE(reports.load(), 5) << "reports go on after the refused destroy";
+    destroy(agent);
+}
+
+TEST_F(HostSafety, NoCallbackOnceDestroyReturnsEvenWhileStreaming) {
+    printer_sim::PrinterOptions options;
+    options.update_interval = 5ms;
+    printer_sim::Printer printer(options);
+    for (int round = 0; round < 5; ++round) {
+        void* agent = create();
+        auto alive = std::make_shared<std::atomic<bool>>(true);
+        std::atomic<int> late{0}, reports{0};
+        HOST_FN(lib, pemra_set_machine_status_changed_fn)(agent, [alive, &late, &reports](std::string, MachineStatus) {
+            if (!*alive) ++late;
+            ++reports;
+            std::this_thread::sleep_for(1ms);  // a host that takes its time
+        });
+        HOST_FN(lib, pemra_network_start)(agent);
+        connect(agent, "p1", printer);
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (reports < 20 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
+        destroy(agent);
+        *alive = false;
+        std::this_thread::sleep_for(50ms);
+        EXPECT_EQ(late.load(), 0);
+        EXPECT_GE(reports.load(), 20);
+    }
+}
+
+TEST_F(HostSafety, CallbacksReplacedWhileTheyRun) {
+    printer_sim::PrinterOptions options;
+    options.update_interval = 5ms;
+    printer_sim::Printer printer(options);
+    void* agent = create();
+    HOST_FN(lib, pemra_network_start)(agent);
+    connect(agent, "p1", printer);
+    std::atomic<long> calls{0};
+    within(20s, "swapping callbacks", [&] {
+        const auto until = std::chrono::steady_clock::now() + 1500ms;
+        for (int i = 0; std::chrono::steady_clock::now() < until; ++i) {
+            // Each callable owns state that dies with it.
+            auto owned = std::make_shared<std::vector<int>>(64, i);
+            if (i % 3 == 2) {
+                HOST_FN(lib, pemra_set_machine_status_changed_fn)(agent, nullptr);
+            } else {
+                HOST_FN(lib, pemra_set_machine_status_changed_fn)(agent, [owned, &calls](std::string, MachineStatus) {
+                    calls += static_cast<long>(owned->size());
+                });
+            }
+            HOST_FN(lib, pemra_network_track_enable)(agent, i % 7 != 0);
+        }
+    });
+    destroy(agent);
+    EXPECT_GT(calls.load(), 0);
+}
+
+TEST_F(HostSafety, HostLockHeldAroundExportsAndInsideCallbacks) {
+    // The host's UI thread holds its lock L while it calls into the plug-in,
+    // and its callbacks take L too. Printers drop and come back meanwhile.
+    printer_sim::PrinterOptions options;
+    options.update_interval = 10ms;
+    printer_sim::Printer a(options), b(options);
+    void* agent = create();
+    std::mutex host_lock;
+    std::atomic<int> reports{0};
+    HOST_FN(lib, pemra_set_machine_status_changed_fn)(agent, [&](std::string, MachineStatus) {
+        std::lock_guard<std::mutex> guard(host_lock);
+        ++reports;
+    });
+    HOST_FN(lib, pemra_network_start)(agent);
+    within(30s, "host thread with its lock", [&] {
+        for (int i = 0; i < 200; ++i) {
+            std::lock_guard<std::mutex> guard(host_lock);
+            connect(agent, "a", a);
+            connect(agent, "b", b);
+            if (i % 10 == 0) HOST_FN(lib, pemra_network_disconnect_printer)(agent, "b");
+            HOST_FN(lib, pemra_get_file_list_fn)(agent, "a");
+            if (i % 50 == 0) a.drop_connections();
+        }
+    });
+    destroy(agent);
+    EXPECT_GT(reports.load(), 0);
+}
+
+TEST_F(HostSafety, ExportsRacingFromManyThreads) {
+    printer_sim::PrinterOptions options;
+    options.update_interval = 10ms;
+    printer_sim::Printer printer(options);
+    void* agent = create();
+    HostEvents events;
+    HOST_FN(lib, pemra_set_machine_status_changed_fn)(agent, events.status_fn());
+    HOST_FN(lib, pemra_set_file_list_arrived_fn)(agent, events.text_fn("file_list"));
+    HOST_FN(lib, pemra_network_start)(agent);
+    within(30s, "racing host threads", [&] {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back([&, t] {
+                for (int i = 0; i < 100; ++i) {
+                    const std::string id = "p" + std::to_string((t + i) % 3);
+                    switch (i % 5) {
+                        case 0: connect(agent, id, printer); break;
+                        case 1: HOST_FN(lib, pemra_get_file_list_fn)(agent, id); break;
+                        case 2: HOST_FN(lib, pemra_get_print_history_fn)(agent, id, 0, 5, "desc"); break;
+                        case 3: HOST_FN(lib, pemra_network_send_message_to_printer)(agent, id, R"({"jsonrpc":"2.0","method":"printer.info","id":99})"); break;
+                        case 4: if (i % 20 == 4) HOST_FN(lib, pemra_network_disconnect_printer)(agent, id); break;
+                    }
+                }
+            });
+        }
+        for (auto& t : threads) t.join();
+    });
+    connect(agent, "p0", printer);
+    EXPECT_TRUE(events.wait_status("p0", test_host::is_live));
+    destroy(agent);
+}
+
+}  // namespace

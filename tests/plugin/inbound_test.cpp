@@ -1,0 +1,272 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+//
+// What printers say reaching the host: replies, notifications, prints,
+// refusals and firmware restarts, end to end against simulated printers.
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "agent_fixture.h"
+#include "protocol/requests.h"
+
+namespace {
+
+using namespace test_host;
+using json = nlohmann::json;
+
+class Inbound : public AgentTest {
+protected:
+    std::string gcode(const std::string& script, int id = 42) {
+        return json{{"jsonrpc", "2.0"}, {"method", "printer.gcode.script"}, {"params", {{"script", script}}}, {"id", id}}.dump();
+    }
+};
+
+TEST_F(Inbound, FileListMetadataAndHistoryReachTheHostAsTheirReplies) {
+    start_agent();
+    auto& printer = add_printer();
+    connect_live("p1", printer);
+
+    agent->request_file_list("p1", "gcodes");
+    agent->request_file_metadata("p1", "calibration_cube_0.2mm_PLA.gcode");
+    agent->request_history("p1", 1, 1, "asc");
+    ASSERT_TRUE(events.wait_kind("history"));
+    ASSERT_TRUE(events.wait_kind("file_list"));
+    ASSERT_TRUE(events.wait_kind("file_meta"));
+
+    const auto list = json::parse(events.of("file_list").front().text);
+    EXPECT_EQ(list["id"], 4);
+    EXPECT_EQ(list["result"]["files"].size(), 4u);
+    const auto meta = json::parse(events.of("file_meta").front().text);
+    EXPECT_EQ(meta["id"], 5);
+    EXPECT_EQ(meta["result"]["filename"], "calibration_cube_0.2mm_PLA.gcode");
+    const auto history = json::parse(events.of("history").front().text);
+    EXPECT_EQ(history["id"], 7);
+    EXPECT_EQ(history["result"]["count"], 3);
+    ASSERT_EQ(history["result"]["jobs"].size(), 1u);
+    EXPECT_EQ(history["result"]["jobs"][0]["job_id"], "000002") << "start 1, ascending";
+    EXPECT_EQ(events.of("file_list").front().device_id, "p1");
+}
+
+TEST_F(Inbound, DeletingAFileIsAnnouncedByThePrinter) {
+    start_agent();
+    auto& printer = add_printer();
+    connect_live("p1", printer);
+    agent->request_delete_file("p1", "phone_stand_0.2mm_PLA.gcode");
+    ASSERT_TRUE(events.wait_kind("file_changed"));
+    EXPECT_EQ(events.of("file_changed").front().text, "");
+    EXPECT_TRUE(printer.wait_for_text(
+        R"({"jsonrpc":"2.0","method":"server.files.delete_file","params":{"path":"gcodes/phone_stand_0.2mm_PLA.gcode"},"id":8})", 1s));
+
+    // An empty name would name the whole folder: nothing is sent.
+    printer.clear_received();
+    agent->request_delete_file("p1", "");
+    // A name with quotes stays one path and the printer answers it as such.
+    agent->request_delete_file("p1", R"(x"},"path":"gcodes/calibration_cube_0.2mm_PLA.gcode)");
+    ASSERT_TRUE(printer.wait_received([](const auto& f) { return !f.empty(); }, 5s));
+    std::this_thread::sleep_for(200ms);
+    const auto frames = frames_with_id(printer, 8);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(json::parse(frames[0].text)["params"]["path"], R"(gcodes/x"},"path":"gcodes/calibration_cube_0.2mm_PLA.gcode)");
+    agent->request_file_list("p1", "gcodes");
+    ASSERT_TRUE(events.wait_kind("file_list"));
+    EXPECT_NE(events.of("file_list").back().text.find("calibration_cube_0.2mm_PLA.gcode"), std::string::npos)
+        << "the other file is still there";
+}
+
+TEST_F(Inbound, APrintRunsToCompleteWithRisingProgressAndTheLastJob) {
+    start_agent();
+    printer_sim::PrinterOptions options;
+    options.print_duration = 1500ms;
+    options.update_interval = 50ms;
+    auto& printer = add_printer(options);
+    connect_live("p1", printer);
+    ASSERT_EQ(printer.start_print("calibration_cube_0.2mm_PLA.gcode"), "ok");
+    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.print_state == 4; }, 15s));
+    ASSERT_TRUE(events.wait_kind("history_changed", 1));
+
+    double last_progress = -1;
+    bool rose = false, printing_seen = false;
+    for (const auto& s : events.statuses("p1")) {
+        if (s.print_state != 2) continue;
+        printing_seen = true;
+        EXPECT_EQ(s.machine_state, 5);
+        EXPECT_GE(s.virtual_sdcard.progress, last_progress) << "progress never goes back";
+        rose |= last_progress >= 0 && s.virtual_sdcard.progress > last_progress;
+        last_progress = s.virtual_sdcard.progress;
+        EXPECT_EQ(s.print_stats.filename, "calibration_cube_0.2mm_PLA.gcode");
+    }
+    EXPECT_TRUE(printing_seen);
+    EXPECT_TRUE(rose);
+    const auto done = events.statuses("p1").back();
+    EXPECT_EQ(done.print_state, 4);
+    EXPECT_EQ(done.machine_state, 4);
+    EXPECT_EQ(done.last_job.filename, "calibration_cube_0.2mm_PLA.gcode");
+    EXPECT_FALSE(done.last_job.job_id.empty());
+    EXPECT_EQ(done.last_job.uuid, "3f1c2a5e-8d41-4b2e-9a77-1c0de4f5a201");
+    EXPECT_FALSE(done.last_job.thumbnail_path.empty());
+}
+
+TEST_F(Inbound, LastJobIsFetchedWhenAPrintFileIsLoaded) {
+    start_agent();
+    printer_sim::PrinterOptions options;
+    options.print_duration = std::chrono::minutes(10);
+    auto& printer = add_printer(options);
+    ASSERT_EQ(printer.start_print("boat_test_0.15mm_PETG.gcode"), "ok");
+    connect_live("p1", printer);
+    ASSERT_TRUE(printer.wait_for_text(std::string(pemra::requests::kLastHistoryText), 5s));
+    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return !s.last_job.job_id.empty(); }));
+    const auto s = events.statuses("p1").back();
+    EXPECT_EQ(s.print_state, 2);
+    EXPECT_EQ(s.last_job.filename, "boat_test_0.15mm_PETG.gcode") << "the running job is the newest";
+}
+
+TEST_F(Inbound, MoveBeforeHomingGivesOneNoticeOnEveryKinematics) {
+    for (auto kinematics : {printer_sim::Kinematics::cartesian, printer_sim::Kinematics::delta}) {
+        start_agent();
+        events.clear();
+        printer_sim::PrinterOptions options;
+        options.kinematics = kinematics;
+        auto& printer = add_printer(options);
+        connect_live("p1", printer);
+        agent->send("p1", 0, gcode("G1 X10 Y100 Z6"), false);
+        ASSERT_TRUE(events.wait_kind("error"));
+        std::this_thread::sleep_for(200ms);
+        ASSERT_EQ(events.of("error").size(), 1u) << "one notice, though the printer also echoes it to the console";
+        EXPECT_EQ(events.of("error")[0].text, "Must home first");
+
+        agent->send("p1", 0, gcode("G28"), false);
+        agent->send("p1", 0, gcode("G1 X500"), false);
+        ASSERT_TRUE(events.wait_kind("error", 2));
+        std::this_thread::sleep_for(200ms);
+        ASSERT_EQ(events.of("error").size(), 2u);
+        EXPECT_EQ(events.of("error")[1].text, "Move out of range");
+        agent.reset();
+    }
+}
+
+TEST_F(Inbound, AMessageWithBothRefusalsGivesBothInOrder) {
+    start_agent();
+    auto& printer = add_printer();
+    connect_live("p1", printer);
+    printer.send_text(R"({"jsonrpc":"2.0","error":{"code":400,"message":"Must home axis first; Move out of range"},"id":0})");
+    ASSERT_TRUE(events.wait_kind("error", 2));
+    EXPECT_EQ(events.of("error")[0].text, "Move out of range");
+    EXPECT_EQ(events.of("error")[1].text, "Must home first");
+}
+
+TEST_F(Inbound, FirmwareRestartIsFollowedBySubscriptionAtOnce) {
+    start_agent(no_pass_timings());  // no liveness pass will help
+    printer_sim::PrinterOptions options;
+    options.speed = 10;  // the restart takes 230 ms
+    options.update_interval = 50ms;
+    auto& printer = add_printer(options);
+    connect_live("p1", printer);
+    printer.clear_received();
+    events.clear();
+    printer.begin_restart();
+    ASSERT_TRUE(events.wait_in_order("p1", {[](const MachineStatus& s) { return s.klippy_state == 3; },
+                                            [](const MachineStatus& s) { return s.klippy_state == 1; }}));
+    const auto ready_at = events.of("status", "p1").back().at;
+    // Fresh status keeps coming after ready, though the restart dropped the subscription.
+    ASSERT_TRUE(events.wait(
+        [&](const auto& evs) {
+            return std::count_if(evs.begin(), evs.end(), [&](auto& e) { return e.kind == "status" && e.at > ready_at; }) >= 3;
+        },
+        5s));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(frames_with_id(printer, 2).size(), 1u) << "subscribed once again, not twice";
+    EXPECT_EQ(events.statuses("p1").back().machine_state, 4);
+}
+
+TEST_F(Inbound, FirmwareStatesReachTheHostWithTheMachineState) {
+    start_agent();
+    printer_sim::PrinterOptions options;
+    options.print_duration = std::chrono::minutes(10);
+    auto& printer = add_printer(options);
+    connect_live("p1", printer);
+    ASSERT_EQ(printer.start_print("calibration_cube_0.2mm_PLA.gcode"), "ok");
+    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.machine_state == 5; }));
+    events.clear();
+    printer.klippy_disconnected();
+    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.klippy_state == 3; }));
+    EXPECT_EQ(events.statuses("p1").front().machine_state, 7) << "no longer reported as printing";
+    printer.klippy_ready();
+    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.klippy_state == 1 && s.machine_state == 5; }));
+}
+
+TEST_F(Inbound, ObjectNamesWithListSyntaxStillSubscribe) {
+    start_agent();
+    printer_sim::PrinterOptions options;
+    options.objects = printer_sim::default_objects();
+    options.objects.push_back("gcode_macro a,b");
+    options.objects.push_back("gcode_macro [odd]");
+    auto& printer = add_printer(options);
+    connect_live("p1", printer);
+    const auto subscribe = frames_with_id(printer, 2);
+    ASSERT_FALSE(subscribe.empty());
+    const auto request = json::parse(subscribe.front().text);
+    EXPECT_TRUE(request["params"]["objects"].contains("gcode_macro a,b"));
+    EXPECT_EQ(request["params"]["objects"].size(), options.objects.size());
+}
+
+TEST_F(Inbound, FilamentLoadingProgressShowsInTheStatus) {
+    start_agent();
+    printer_sim::PrinterOptions options;
+    options.speed = 20;
+    auto& printer = add_printer(options);
+    connect_live("p1", printer);
+    agent->send("p1", 0, gcode("UNLOAD_FILAMENT"), false);
+    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.unload_filament_state == 3; }));
+    agent->send("p1", 0, gcode("LOAD_FILAMENT"), false);
+    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.load_filament_state == 3; }));
+    EXPECT_EQ(events.statuses("p1").back().unload_filament_state, 3);
+}
+
+TEST_F(Inbound, SwitchedOffCallbacksMissEventsAndResume) {
+    start_agent();
+    auto& printer = add_printer();
+    connect_live("p1", printer);
+    agent->set_callbacks_suppressed(true);
+    std::this_thread::sleep_for(100ms);
+    events.clear();
+    agent->request_file_list("p1", "gcodes");
+    ASSERT_TRUE(printer.wait_for_text(pemra::requests::file_list("gcodes"), 5s));
+    std::this_thread::sleep_for(400ms);
+    EXPECT_EQ(events.count(), 0u);
+    agent->set_callbacks_suppressed(false);
+    ASSERT_TRUE(events.wait_status("p1", is_live)) << "status reports resume";
+    EXPECT_TRUE(events.of("file_list").empty()) << "the suppressed reply is not replayed";
+}
+
+TEST_F(Inbound, HostileFramesFromAPrinterLeaveItsConnectionWorking) {
+    start_agent();
+    auto& printer = add_printer();
+    connect_live("p1", printer);
+    printer.send_text("not json at all");
+    printer.send_text(std::string(100000, '['));
+    printer.send_text(R"({"jsonrpc":"2.0","method":"notify_status_update","params":[{"extruder":{"temperature":"hot"}}]})");
+    printer.send_text(R"({"id":"4","result":{}})");
+    printer.send_binary(std::string("\x00\x01\x02", 3));
+    printer.send_oversized(2 * 1024 * 1024);
+    agent->request_file_list("p1", "gcodes");
+    ASSERT_TRUE(events.wait_kind("file_list")) << "the connection still reads";
+    EXPECT_EQ(agent->find_connection("p1")->current_state(), pemra::Open);
+    const auto log = LogEnvironment::text();
+    EXPECT_NE(log.find("frame from p1 dropped: not valid JSON"), std::string::npos);
+    EXPECT_NE(log.find("nested deeper than"), std::string::npos);
+    EXPECT_NE(log.find("status update from p1 abandoned: \"extruder\".\"temperature\" is string"), std::string::npos);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::AddGlobalTestEnvironment(new test_host::LogEnvironment);
+    return RUN_ALL_TESTS();
+}
