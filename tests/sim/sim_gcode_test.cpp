@@ -44,7 +44,7 @@ TEST_F(SimTest, ValidMoveAnswersOkAndMovesTheToolhead) {
         [](const std::vector<Frame>& frames) {
             for (const auto& f : frames) {
                 if (f.json.value("method", "") == "notify_status_update" &&
-                    f.json["params"][0]["toolhead"].value("position", nlohmann::json()) ==
+                    f.json.value("/params/0/toolhead/position"_json_pointer, nlohmann::json()) ==
                         nlohmann::json({50.0, 60.0, 5.0, 0.0})) {
                     return true;
                 }
@@ -138,7 +138,7 @@ TEST_F(SimTest, EmergencyStopShutsDownWithWebhooksReason) {
         [](const std::vector<Frame>& frames) {
             for (const auto& f : frames) {
                 if (f.json.value("method", "") == "notify_status_update" &&
-                    f.json["params"][0]["webhooks"].value("state", "") == "shutdown") {
+                    f.json.value("/params/0/webhooks/state"_json_pointer, "") == "shutdown") {
                     return true;
                 }
             }

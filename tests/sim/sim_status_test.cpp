@@ -137,9 +137,10 @@ TEST_F(SimTest, StatusUpdatesArriveAtTheConfiguredRate) {
     ASSERT_TRUE(client->wait_notifications("notify_status_update", 11, 3000ms));
     const auto frames = client->notifications("notify_status_update");
     const auto span = frames[10].at - frames[0].at;
-    // Ten intervals of 40 ms; generous bounds, the machine is shared.
+    // Ten intervals of 40 ms. The bounds are wide (the machine is shared) but
+    // still tell 40 ms from the default 250 ms or from double rate.
     EXPECT_GE(span, 300ms);
-    EXPECT_LE(span, 800ms);
+    EXPECT_LE(span, 1500ms);
 }
 
 TEST_F(SimTest, IdleFrameSizesMatchARealPrinter) {

@@ -68,7 +68,8 @@ void PrinterCore::start() {
         throw std::runtime_error("printer simulator: cannot listen on " + options_.bind_address + ":" +
                                  std::to_string(options_.port));
     }
-    next_tick_ = next_stats_ = Clock::now();
+    next_tick_ = first_step(options_.update_interval);
+    next_stats_ = first_step(options_.stats_interval);
     schedule_tick();
     schedule_stats();
     if (!options_.autoprint_file.empty()) start_print(options_.autoprint_file);
@@ -259,11 +260,27 @@ std::chrono::milliseconds PrinterCore::scaled(double milliseconds) const {
     return std::chrono::milliseconds(static_cast<std::int64_t>(milliseconds / speed + 0.5));
 }
 
+Clock::time_point PrinterCore::first_step(std::chrono::milliseconds interval) const {
+    // Periodic work runs on a grid of 10 ms slots, each printer in the slot
+    // its port picks. A farm then wakes the io thread at most 100 times a
+    // second however many printers it serves, yet its printers do not all
+    // send at the same instant.
+    constexpr std::chrono::milliseconds kSlot{10};
+    const auto now = Clock::now();
+    if (interval < 2 * kSlot) return now - interval;
+    const auto since_epoch = now.time_since_epoch();
+    const auto phase = kSlot * (port_ % (interval / kSlot));
+    Clock::time_point step(since_epoch - since_epoch % interval + phase);
+    if (step <= now) step += interval;
+    return step - interval;  // the schedulers add one interval first
+}
+
 void PrinterCore::schedule_tick() {
-    // Fixed steps from the start, so the rate does not drift with load.
+    // Fixed steps on the grid, so the rate does not drift with load; steps
+    // missed under load are skipped.
     next_tick_ += options_.update_interval;
     const auto now = Clock::now();
-    if (next_tick_ < now) next_tick_ = now;
+    while (next_tick_ < now) next_tick_ += options_.update_interval;
     tick_timer_.expires_at(next_tick_);
     auto self = shared_from_this();
     tick_timer_.async_wait([self](const boost::system::error_code& ec) {
@@ -304,7 +321,7 @@ void PrinterCore::send_status_updates(Clock::time_point now) {
 void PrinterCore::schedule_stats() {
     next_stats_ += options_.stats_interval;
     const auto now = Clock::now();
-    if (next_stats_ < now) next_stats_ = now;
+    while (next_stats_ < now) next_stats_ += options_.stats_interval;
     stats_timer_.expires_at(next_stats_);
     auto self = shared_from_this();
     stats_timer_.async_wait([self](const boost::system::error_code& ec) {

@@ -36,7 +36,7 @@
 
 namespace printer_sim::detail {
 
-class PrinterCore : public std::enable_shared_from_this<PrinterCore>, private KlippyEvents {
+class PrinterCore final : public std::enable_shared_from_this<PrinterCore>, private KlippyEvents {
 public:
     PrinterCore(boost::asio::io_context& io, PrinterOptions options, std::shared_ptr<Recorder> recorder,
                 std::function<void()> on_gone);
@@ -113,6 +113,7 @@ private:
     void flush_deferred();
 
     // Time
+    Clock::time_point first_step(std::chrono::milliseconds interval) const;
     void schedule_tick();
     void tick();
     void schedule_stats();
