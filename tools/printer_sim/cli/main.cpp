@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
             PrinterOptions p = options.printer;
             p.port = static_cast<std::uint16_t>(options.first_port + i);
             p.hostname = cli::hostname_for(options.printer.hostname, i);
+            p.record_frames = false;
             if (i < printing) {
                 p.autoprint_file = options.print_file.empty() && !p.files.empty() ? p.files.front().filename
                                                                                    : options.print_file;

@@ -208,7 +208,7 @@ void PrinterCore::on_message(ConnectionHdl hdl, WsServer::message_ptr message) {
         recorder_->note_binary();
         return;
     }
-    recorder_->note_frame(found->second.number, message->get_payload());
+    if (options_.record_frames) recorder_->note_frame(found->second.number, message->get_payload());
     if (stopped_) return;
     handle_text(hdl, message->get_payload());
     flush_deferred();

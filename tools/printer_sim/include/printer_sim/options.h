@@ -63,6 +63,10 @@ struct PrinterOptions {
     // sender's wall-clock time (seconds since the epoch, microsecond
     // resolution) in toolhead.estimated_print_time.
     bool stamp_send_time = false;
+
+    // Keep every text frame clients send (Printer::received). The farm turns
+    // this off, as nobody reads them there.
+    bool record_frames = true;
 };
 
 }  // namespace printer_sim
