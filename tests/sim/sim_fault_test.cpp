@@ -136,7 +136,7 @@ std::vector<Frame> injected(const std::vector<Frame>& frames) {
 TEST_F(SimTest, RawBinaryAndOversizedFrames) {
     start();
     TestClient second;
-    ASSERT_TRUE(second.connect(printer->port()));
+    ASSERT_TRUE(connect(second));
     printer->send_text(R"({"jsonrpc":"2.0","method":"notify_status_update","params":"wrong"})");
     printer->send_text("{truncated", 2);
     printer->send_binary(std::string("\x00\x01\xff", 3));

@@ -36,7 +36,16 @@ protected:
     void start(printer_sim::PrinterOptions options = fast_options()) {
         printer = std::make_unique<printer_sim::Printer>(std::move(options));
         client = std::make_unique<TestClient>();
-        ASSERT_TRUE(client->connect(printer->port()));
+        ASSERT_TRUE(connect(*client));
+    }
+    // Connects and waits until the printer, too, counts the connection as
+    // open: the client may see the handshake answered before the server has
+    // finished sending it.
+    bool connect(TestClient& c) {
+        const auto opened = printer->counters().opened;
+        return c.connect(printer->port()) &&
+               printer->wait_counters(
+                   [&](const printer_sim::ConnectionCounters& n) { return n.opened > opened; }, 2000ms);
     }
     // Subscribes to every listed object; returns the reply.
     nlohmann::json subscribe_all(int id = 2) {

@@ -165,7 +165,7 @@ TEST_F(SimTest, DirectoryAndMetadata) {
 TEST_F(SimTest, DeleteFileNotifiesEveryClient) {
     start();
     TestClient second;
-    ASSERT_TRUE(second.connect(printer->port()));
+    ASSERT_TRUE(connect(second));
     const auto reply =
         client->call("server.files.delete_file", {{"path", "gcodes/vase_spiral_0.24mm_PLA.gcode"}}, 8)["result"];
     EXPECT_EQ(reply["action"], "delete_file");

@@ -97,7 +97,7 @@ TEST_F(SimTest, MalformedJsonIsAParseError) {
 TEST_F(SimTest, RequestsAreRecordedInOrderWithConnectionNumbers) {
     start();
     TestClient second;
-    ASSERT_TRUE(second.connect(printer->port()));
+    ASSERT_TRUE(connect(second));
     client->send(R"({"jsonrpc":"2.0","method":"printer.info","params":{},"id":3})");
     ASSERT_TRUE(client->reply(3).is_object());
     client->send(R"({"jsonrpc":"2.0","method":"printer.objects.list","params":{},"id":1})");
