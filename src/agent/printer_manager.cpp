@@ -2,7 +2,7 @@
 // Copyright (c) 2026 The pemra_network authors
 #include "agent/printer_manager.h"
 
-#include <future>
+#include <algorithm>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -21,7 +21,7 @@ namespace {
 thread_local const PrinterManager* tls_owner = nullptr;
 thread_local bool tls_network_thread = false;
 
-// How long stop lets io_thread start the closing handshakes it was handed.
+// How long stop waits for open printers to answer its closing handshakes.
 constexpr std::chrono::milliseconds kCloseHandOver{1000};
 
 }  // namespace
@@ -74,18 +74,18 @@ void PrinterManager::stop() {
     check_wakeup.notify_all();
     outbound.close();
 
-    std::vector<std::string> open_ids;
+    std::vector<std::shared_ptr<PrinterConnection>> open_records;
     {
         std::lock_guard<std::mutex> lock(connections_mutex);
         for (const auto& [device_id, record] : connections) {
-            if (record->current_state() == Open) open_ids.push_back(device_id);
+            if (record->current_state() == Open) open_records.push_back(record);
         }
     }
-    for (const auto& device_id : open_ids) {
-        log::debug("> Closing connection ", device_id);
-        close(device_id, websocketpp::close::status::going_away, "");
+    for (const auto& record : open_records) {
+        log::debug("> Closing connection ", record->id);
+        close(record->id, websocketpp::close::status::going_away, "");
     }
-    if (io_thread) wait_for_posted_work(kCloseHandOver);
+    if (io_thread) wait_for_closing_handshakes(open_records, kCloseHandOver);
     if (event_loop_ready) client->stop_perpetual();
 
     log::debug("stop connection thread start");
@@ -125,11 +125,20 @@ void PrinterManager::post(std::function<void()> task) {
     boost::asio::post(client->get_io_service(), std::move(task));
 }
 
-void PrinterManager::wait_for_posted_work(std::chrono::milliseconds limit) {
-    auto done = std::make_shared<std::promise<void>>();
-    std::future<void> finished = done->get_future();
-    post([done] { done->set_value(); });
-    finished.wait_for(limit);
+void PrinterManager::wait_for_closing_handshakes(const std::vector<std::shared_ptr<PrinterConnection>>& records,
+                                                 std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    std::unique_lock<std::mutex> lock(ended_mutex);
+    connection_ended.wait_until(lock, deadline, [&] {
+        return std::none_of(records.begin(), records.end(),
+                            [](const auto& record) { return record->current_state() == Open; });
+    });
+}
+
+void PrinterManager::note_connection_ended() {
+    // Taking the lock orders this with a waiter between its test and its wait.
+    { std::lock_guard<std::mutex> lock(ended_mutex); }
+    connection_ended.notify_all();
 }
 
 PrinterManager::CallScope::CallScope(PrinterManager& agent) : agent_(agent) {

@@ -20,7 +20,7 @@
 //
 // Locks, in the only order in which they nest:
 //   connections_mutex  -> a connection's pending_mutex
-// The queue's mutex, the callback slots' mutexes and calls_mutex are taken
+// The queue's mutex, the callback slots' mutexes, ended_mutex and calls_mutex are taken
 // alone. No lock of ours is held while a host callback runs.
 //
 // A connection's MachineStatus, server and error_reason are touched only on
@@ -36,6 +36,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "agent/callback_slot.h"
 #include "agent/timings.h"
@@ -109,6 +110,9 @@ public:
     WsClient& endpoint() { return *client; }
     const Timings& timings() const { return timings_; }
 
+    // io_thread: a connection closed or failed (stop may be waiting for it).
+    void note_connection_ended();
+
     // True on io_thread of any agent: there nothing may wait for the queue.
     static bool on_network_thread();
     // True on one of this agent's own threads (where destroy must not run).
@@ -142,7 +146,8 @@ private:
     void liveness_pass();
     void run_event_loop();
     void enter_thread(ThreadRole role, const char* name);
-    void wait_for_posted_work(std::chrono::milliseconds limit);
+    void wait_for_closing_handshakes(const std::vector<std::shared_ptr<PrinterConnection>>& records,
+                                     std::chrono::milliseconds limit);
     template <typename Slot, typename Payload>
     bool call_slot(const Slot& slot, const std::string& device_id, const Payload& payload);
 
@@ -164,6 +169,9 @@ private:
     std::atomic<bool> started{false};  // every thread runs
     std::atomic<bool> stopping{false}; // stop began: no more reports
     bool stopped = false;              // guarded by start_mutex
+
+    std::mutex ended_mutex;  // pairs with connection_ended
+    std::condition_variable connection_ended;
 
     std::mutex calls_mutex;
     std::condition_variable calls_done;

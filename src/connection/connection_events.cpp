@@ -45,6 +45,7 @@ void PrinterConnection::on_fail(PrinterManager* agent, std::uint64_t gen, Connec
             return;
         }
         const ConnectionState previous = state.exchange(Failed);
+        agent->note_connection_ended();
         if (previous == Open) {
             close_connection(agent, std::move(handle));
         } else {
@@ -66,6 +67,7 @@ void PrinterConnection::on_close(PrinterManager* agent, std::uint64_t gen, Conne
             return;
         }
         state.store(Closed);
+        agent->note_connection_ended();
         status.connect_state = 3;
         status.machine_state = 2;
         report_status(agent);

@@ -50,8 +50,12 @@ int PrinterManager::connect_locked(std::string device_id, const std::string& uri
     }
     std::error_code ec;
     WsConnectionPtr connection = client->get_connection(uri, ec);
-    if (ec) {
-        log::error("Connect initialization error: ", device_id, ",", ec.message());
+    // The client's URI parser takes an empty host or one with white space,
+    // which can never be reached: refuse those here as well.
+    const bool bad_host = !ec && (connection->get_host().empty() ||
+                                  connection->get_host().find_first_of(" \t\r\n") != std::string::npos);
+    if (ec || bad_host) {
+        log::error("Connect initialization error: ", device_id, ",", ec ? ec.message() : std::string("invalid host"));
         // Without a record nothing would ever tell the host that this printer
         // cannot be reached.
         if (connections.find(device_id) == connections.end()) report_offline_without_record(device_id);

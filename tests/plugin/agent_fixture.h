@@ -28,7 +28,7 @@ inline pemra::Timings fast_timings() {
     pemra::Timings t;
     t.check_interval = 100ms;
     t.open_handshake_timeout = 400ms;
-    t.pong_timeout = 200ms;
+    t.pong_timeout = 60ms;  // shorter than a pass: the next ping would re-arm the timer
     return t;
 }
 

@@ -7,6 +7,9 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -131,6 +134,20 @@ private:
     mutable std::condition_variable changed_;
     std::vector<HostEvent> events_;  // guarded by mutex_
 };
+
+// Runs fn on its own thread; a call that does not return within `limit` is a
+// hang, and the test program ends at once with a message (a deadlocked
+// program could not even tear its test down).
+template <typename Fn>
+void within(std::chrono::milliseconds limit, const char* what, Fn fn) {
+    auto done = std::async(std::launch::async, std::move(fn));
+    if (done.wait_for(limit) != std::future_status::ready) {
+        std::fprintf(stderr, "HANG: %s did not return within %lld ms\n", what, static_cast<long long>(limit.count()));
+        std::fflush(stderr);
+        std::_Exit(3);
+    }
+    done.get();
+}
 
 // Online with a live subscription: what the host sees once a printer is up.
 inline bool is_live(const MachineStatus& s) { return s.connect_state == 1 && s.machine_state >= 4; }

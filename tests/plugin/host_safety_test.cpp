@@ -26,19 +26,7 @@ namespace {
 using namespace std::chrono_literals;
 using test_host::HostEvents;
 using test_host::HostLibrary;
-
-// Runs fn on its own thread; a call that does not return within `limit` is a
-// hang, and the test program ends at once with a message.
-template <typename Fn>
-void within(std::chrono::milliseconds limit, const char* what, Fn fn) {
-    auto done = std::async(std::launch::async, std::move(fn));
-    if (done.wait_for(limit) != std::future_status::ready) {
-        std::fprintf(stderr, "HANG: %s did not return within %lld ms\n", what, static_cast<long long>(limit.count()));
-        std::fflush(stderr);
-        std::_Exit(3);
-    }
-    done.get();
-}
+using test_host::within;
 
 class HostSafety : public ::testing::Test {
 protected:

@@ -138,6 +138,13 @@ bool Printer::wait_counters(const std::function<bool(const ConnectionCounters&)>
     return recorder_->wait_counters(pred, timeout);
 }
 
+std::vector<ClientClose> Printer::closes() const { return recorder_->closes(); }
+
+bool Printer::wait_closes(const std::function<bool(const std::vector<ClientClose>&)>& pred,
+                          std::chrono::milliseconds timeout) const {
+    return recorder_->wait_closes(pred, timeout);
+}
+
 // ---- Controls --------------------------------------------------------------------
 
 std::string Printer::run_gcode(const std::string& script) {
@@ -175,6 +182,9 @@ void Printer::refuse_connections(bool refuse) {
 }
 void Printer::stall_handshakes(bool stall) {
     on_core([&](detail::PrinterCore& c) { c.stall_handshakes(stall); });
+}
+void Printer::hold_handshakes(bool hold) {
+    on_core([&](detail::PrinterCore& c) { c.hold_handshakes(hold); });
 }
 void Printer::withhold_pongs(bool withhold) {
     on_core([&](detail::PrinterCore& c) { c.withhold_pongs(withhold); });

@@ -53,7 +53,10 @@ void PrinterCore::install_handlers() {
     server_.set_validate_handler([self](ConnectionHdl hdl) { return self->on_validate(hdl); });
     server_.set_http_handler([self](ConnectionHdl hdl) { self->on_http(hdl); });
     server_.set_open_handler([self](ConnectionHdl hdl) { self->on_open(hdl); });
-    server_.set_close_handler([self](ConnectionHdl hdl) { self->on_gone(hdl); });
+    server_.set_close_handler([self](ConnectionHdl hdl) {
+        self->note_client_close(hdl);
+        self->on_gone(hdl);
+    });
     server_.set_fail_handler([self](ConnectionHdl hdl) { self->on_gone(hdl); });
     server_.set_message_handler(
         [self](ConnectionHdl hdl, WsServer::message_ptr message) { self->on_message(hdl, std::move(message)); });
@@ -106,11 +109,12 @@ void PrinterCore::shutdown() {
 void PrinterCore::apply_listener() {
     if (stopped_) return;
     websocketpp::lib::error_code ec;
-    const bool want_websocket = !refuse_ && !stall_;
+    const bool want_websocket = !refuse_ && !stall_ && !hold_;
+    const bool want_side_acceptor = (stall_ || hold_) && !refuse_;
     if (!want_websocket && server_.is_listening()) server_.stop_listening(ec);
-    if (!(stall_ && !refuse_)) close_stalled();
+    if (!want_side_acceptor) close_stalled();
     if (want_websocket && !server_.is_listening()) listen_websocket();
-    if (stall_ && !refuse_ && !stall_acceptor_) listen_stalling();
+    if (want_side_acceptor && !stall_acceptor_) listen_stalling();
 }
 
 void PrinterCore::listen_websocket() {
@@ -133,7 +137,11 @@ void PrinterCore::listen_stalling() {
     if (!ec) acceptor->listen(64, ec);
     if (ec) return;
     stall_acceptor_ = std::move(acceptor);
-    accept_stalled();
+    if (hold_) {
+        accept_held();
+    } else {
+        accept_stalled();
+    }
 }
 
 void PrinterCore::accept_stalled() {
@@ -149,12 +157,34 @@ void PrinterCore::accept_stalled() {
     });
 }
 
+// Accepts into a WebSocket connection of the server but leaves its handshake
+// unstarted until release_held: a printer that answers the handshake late.
+void PrinterCore::accept_held() {
+    auto connection = server_.get_connection();
+    auto self = shared_from_this();
+    asio::ip::tcp::acceptor* acceptor = stall_acceptor_.get();
+    acceptor->async_accept(connection->get_raw_socket(), [self, connection, acceptor](const boost::system::error_code& ec) {
+        if (ec || self->stall_acceptor_.get() != acceptor) return;
+        self->recorder_->note_held();
+        self->held_.push_back(connection);
+        self->accept_held();
+    });
+}
+
+void PrinterCore::release_held() {
+    auto held = std::move(held_);
+    held_.clear();
+    for (auto& connection : held) connection->start();
+}
+
 void PrinterCore::close_stalled() {
     boost::system::error_code ec;
     if (stall_acceptor_) stall_acceptor_->close(ec);
     stall_acceptor_.reset();
     for (auto& socket : stalled_) socket->close(ec);
     stalled_.clear();
+    for (auto& connection : held_) connection->get_raw_socket().close(ec);
+    held_.clear();
 }
 
 // ---- Connections -------------------------------------------------------------
@@ -191,6 +221,16 @@ void PrinterCore::on_open(ConnectionHdl hdl) {
     if (found == connections_.end()) return;
     found->second.open = true;
     recorder_->note_opened();
+}
+
+void PrinterCore::note_client_close(ConnectionHdl hdl) {
+    auto found = connections_.find(hdl);
+    if (found == connections_.end() || !found->second.open) return;
+    std::error_code ec;
+    auto connection = server_.get_con_from_hdl(hdl, ec);
+    if (ec) return;
+    recorder_->note_client_close({std::chrono::steady_clock::now(), found->second.number,
+                                  connection->get_remote_close_code(), connection->get_remote_close_reason()});
 }
 
 void PrinterCore::on_gone(ConnectionHdl hdl) {

@@ -63,6 +63,7 @@ public:
     void begin_restart();
     void refuse_connections(bool refuse);
     void stall_handshakes(bool stall);
+    void hold_handshakes(bool hold);
     void withhold_pongs(bool withhold) { withhold_pongs_ = withhold; }
     void pause_status_updates(bool pause) { status_paused_ = pause; }
     void pause_proc_stats(bool pause) { proc_stats_paused_ = pause; }
@@ -96,11 +97,15 @@ private:
     void listen_websocket();
     void listen_stalling();
     void accept_stalled();
+    void accept_held();
+    void release_held();
     void close_stalled();
 
     // Connections
     void on_accepted(ConnectionHdl hdl);
     void on_open(ConnectionHdl hdl);
+    // Records the close frame an open connection's client sent (close handler).
+    void note_client_close(ConnectionHdl hdl);
     void on_gone(ConnectionHdl hdl);
     void on_message(ConnectionHdl hdl, WsServer::message_ptr message);
     bool on_ping(ConnectionHdl hdl);
@@ -189,12 +194,14 @@ private:
     // Faults
     bool refuse_ = false;
     bool stall_ = false;
+    bool hold_ = false;
     bool withhold_pongs_ = false;
     bool status_paused_ = false;
     bool proc_stats_paused_ = false;
     std::unordered_map<std::string, MethodFault> faults_;
     std::unique_ptr<boost::asio::ip::tcp::acceptor> stall_acceptor_;
     std::vector<std::shared_ptr<boost::asio::ip::tcp::socket>> stalled_;
+    std::vector<WsServer::connection_ptr> held_;  // accepted, handshake not started yet
 
     std::vector<std::string> deferred_;  // notifications sent after the current reply or status frames
     std::string frame_;                  // reused for every status frame

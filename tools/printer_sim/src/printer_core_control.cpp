@@ -124,6 +124,12 @@ void PrinterCore::stall_handshakes(bool stall) {
     apply_listener();
 }
 
+void PrinterCore::hold_handshakes(bool hold) {
+    hold_ = hold;
+    if (!hold) release_held();
+    apply_listener();
+}
+
 void PrinterCore::drop_connections() {
     websocketpp::lib::error_code ec;
     for (auto& [hdl, connection] : connections_) {

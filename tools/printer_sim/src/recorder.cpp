@@ -24,6 +24,10 @@ int Recorder::note_accepted() {
     return number;
 }
 
+void Recorder::note_held() {
+    change([&] { ++counters_.held; });
+}
+
 void Recorder::note_opened() {
     change([&] {
         ++counters_.open;
@@ -44,6 +48,21 @@ void Recorder::note_binary() { change([&] { ++counters_.binary_frames_received; 
 void Recorder::note_frame(int connection, std::string text) {
     ReceivedFrame frame{std::chrono::steady_clock::now(), connection, std::move(text)};
     change([&] { frames_.push_back(std::move(frame)); });
+}
+
+void Recorder::note_client_close(ClientClose close) {
+    change([&] { closes_.push_back(std::move(close)); });
+}
+
+std::vector<ClientClose> Recorder::closes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return closes_;
+}
+
+bool Recorder::wait_closes(const std::function<bool(const std::vector<ClientClose>&)>& pred,
+                           std::chrono::milliseconds timeout) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return pred(closes_); });
 }
 
 std::vector<ReceivedFrame> Recorder::frames() const {

@@ -24,15 +24,20 @@ public:
     // The next connection number (1, 2, ...); counts an accepted TCP connection.
     int note_accepted();
     void note_opened();
+    void note_held();
     void note_closed();
     void note_ping();
     void note_pong();
     void note_binary();
     void note_frame(int connection, std::string text);
+    void note_client_close(ClientClose close);
 
     std::vector<ReceivedFrame> frames() const;
     void clear_frames();
     ConnectionCounters counters() const;
+    std::vector<ClientClose> closes() const;
+    bool wait_closes(const std::function<bool(const std::vector<ClientClose>&)>& pred,
+                     std::chrono::milliseconds timeout) const;
 
     bool wait_frames(const std::function<bool(const std::vector<ReceivedFrame>&)>& pred,
                      std::chrono::milliseconds timeout) const;
@@ -47,6 +52,7 @@ private:
     mutable std::condition_variable changed_;  // signalled under mutex_ after every change
     std::vector<ReceivedFrame> frames_;        // guarded by mutex_
     ConnectionCounters counters_;              // guarded by mutex_
+    std::vector<ClientClose> closes_;          // guarded by mutex_
     int next_connection_ = 1;                  // guarded by mutex_
 };
 

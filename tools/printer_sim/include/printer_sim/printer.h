@@ -72,6 +72,11 @@ public:
     // Waits until some received frame's text equals `text`.
     bool wait_for_text(const std::string& text, std::chrono::milliseconds timeout) const;
     ConnectionCounters counters() const;
+    // How the connections that were open ended, in order (close code and
+    // reason the client sent).
+    std::vector<ClientClose> closes() const;
+    bool wait_closes(const std::function<bool(const std::vector<ClientClose>&)>& pred,
+                     std::chrono::milliseconds timeout) const;
     bool wait_counters(const std::function<bool(const ConnectionCounters&)>& pred,
                        std::chrono::milliseconds timeout) const;
 
@@ -104,6 +109,9 @@ public:
     // Accepts TCP connections but never answers their WebSocket handshake;
     // false releases the stalled ones and accepts normally again.
     void stall_handshakes(bool stall);
+    // Accepts TCP connections but starts their WebSocket handshake only when
+    // released with false: a printer that answers late.
+    void hold_handshakes(bool hold);
     void withhold_pongs(bool withhold);
     void pause_status_updates(bool pause);
     void pause_proc_stats(bool pause);

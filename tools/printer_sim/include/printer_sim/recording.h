@@ -16,8 +16,17 @@ struct ReceivedFrame {
     std::string text;
 };
 
+// A connection that ended after its handshake, as the printer saw it.
+struct ClientClose {
+    std::chrono::steady_clock::time_point at;
+    int connection = 0;
+    std::uint16_t code = 0;  // the client's close code; 1006 when it vanished without one
+    std::string reason;
+};
+
 struct ConnectionCounters {
     std::uint64_t accepted = 0;        // TCP connections accepted (handshake finished or not)
+    std::uint64_t held = 0;            // accepted while handshakes were held back
     std::uint64_t open = 0;            // WebSocket connections open right now
     std::uint64_t opened = 0;          // WebSocket handshakes completed in all
     std::uint64_t pings_received = 0;
