@@ -348,6 +348,7 @@ TEST_F(ConnectionLife, HostLockAroundExportsAndInsideCallbacksNeverDeadlocks) {
         }
     });
     EXPECT_GT(reports.load(), 20) << "passes kept reconnecting and reporting";
+    agent.reset();  // before the lock the callback uses goes away
 }
 
 }  // namespace
