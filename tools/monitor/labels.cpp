@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#include "labels.h"
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+namespace monitor {
+
+Label link_label(const MachineStatus& s) {
+    if (s.machine_state == 1) return {"reconnect", Tone::warn};
+    if (s.connect_state == 3) return {"offline", Tone::bad};
+    if (s.connect_state == 1) return s.heartbeat == 1 ? Label{"no pong", Tone::warn} : Label{"online", Tone::good};
+    return {"connecting", Tone::dim};
+}
+
+Label firmware_label(const MachineStatus& s) {
+    if (s.connect_state != 1) return {"-", Tone::dim};
+    switch (s.klippy_state) {
+        case 1: return {"ready", Tone::good};
+        case 3: return {"disconnected", Tone::warn};
+        case 4: return {"shutdown", Tone::bad};
+        default: break;
+    }
+    if (!s.webhooks.state.empty()) return {s.webhooks.state, s.webhooks.state == "error" ? Tone::bad : Tone::warn};
+    return {"-", Tone::dim};
+}
+
+Label print_label(const MachineStatus& s) {
+    if (s.connect_state != 1) return {"-", Tone::dim};
+    switch (s.print_state) {
+        case 1: return {"standby", Tone::plain};
+        case 2: return {"printing", Tone::busy};
+        case 3: return {"paused", Tone::warn};
+        case 4: return {"complete", Tone::good};
+        case 5: return {"cancelled", Tone::warn};
+        case 6: return {"error", Tone::bad};
+        default: return {"-", Tone::dim};
+    }
+}
+
+bool is_up(const MachineStatus& s) { return s.connect_state == 1 && s.machine_state >= 4; }
+
+std::string duration_text(double seconds) {
+    if (!std::isfinite(seconds) || seconds < 0) seconds = 0;
+    const long total = std::lround(seconds);
+    char text[32];
+    if (total >= 3600) {
+        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
+    } else {
+        std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
+    }
+    return text;
+}
+
+std::string clock_text(std::chrono::system_clock::time_point time) {
+    const std::time_t t = std::chrono::system_clock::to_time_t(time);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char text[16];
+    std::strftime(text, sizeof text, "%H:%M:%S", &tm);
+    return text;
+}
+
+}  // namespace monitor

@@ -1,0 +1,331 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#include "options.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <set>
+
+#include <nlohmann/json.hpp>
+
+namespace monitor {
+namespace {
+
+struct CommandName {
+    const char* word;
+    Command command;
+};
+constexpr CommandName kCommands[] = {
+    {"watch", Command::watch}, {"files", Command::files}, {"meta", Command::meta},
+    {"history", Command::history}, {"delete", Command::remove}, {"send", Command::send},
+    {"check", Command::check}, {"help", Command::help},
+};
+
+const char* command_word(Command command) {
+    for (const auto& c : kCommands) {
+        if (c.command == command) return c.word;
+    }
+    return "?";
+}
+
+double parse_seconds(const std::string& option, const std::string& text) {
+    errno = 0;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(value) || value <= 0 || value > 1e7) {
+        throw UsageError(option + " wants a positive number of seconds, not '" + text + "'");
+    }
+    return value;
+}
+
+int parse_int(const std::string& option, const std::string& text, long low, long high) {
+    errno = 0;
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || value < low || value > high) {
+        throw UsageError(option + " wants a whole number from " + std::to_string(low) + " to " +
+                         std::to_string(high) + ", not '" + text + "'");
+    }
+    return static_cast<int>(value);
+}
+
+bool host_char(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+           c == '_';
+}
+
+void check_address(const std::string& id, const std::string& address) {
+    const std::string bad = "bad address '" + address + "' for printer " + id + ": ";
+    std::string host;
+    std::string port;
+    if (!address.empty() && address.front() == '[') {
+        const auto close = address.find(']');
+        if (close == std::string::npos || close + 1 >= address.size() || address[close + 1] != ':') {
+            throw UsageError(bad + "expected [IPv6]:PORT");
+        }
+        host = address.substr(1, close - 1);
+        port = address.substr(close + 2);
+        if (host.empty() || host.find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos) {
+            throw UsageError(bad + "expected [IPv6]:PORT");
+        }
+    } else {
+        const auto colon = address.rfind(':');
+        if (colon == std::string::npos) throw UsageError(bad + "expected HOST:PORT");
+        host = address.substr(0, colon);
+        port = address.substr(colon + 1);
+        if (host.empty()) throw UsageError(bad + "the host is missing");
+        for (char c : host) {
+            if (!host_char(c)) throw UsageError(bad + "expected HOST:PORT");
+        }
+    }
+    if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos ||
+        std::stol(port) < 1 || std::stol(port) > 65535) {
+        throw UsageError(bad + "the port must be a number from 1 to 65535");
+    }
+}
+
+std::size_t operands_of(Command command) {
+    switch (command) {
+        case Command::files:
+        case Command::history: return 1;
+        case Command::meta:
+        case Command::remove:
+        case Command::send: return 2;
+        case Command::check:
+        case Command::help: return 0;
+        case Command::watch: break;
+    }
+    return 0;
+}
+
+const char* operand_names(Command command) {
+    switch (command) {
+        case Command::files:
+        case Command::history: return "ID=HOST:PORT";
+        case Command::meta:
+        case Command::remove: return "ID=HOST:PORT FILE";
+        case Command::send: return "ID=HOST:PORT 'JSON-RPC text'";
+        default: return "";
+    }
+}
+
+// Options that only make sense for some commands: giving them elsewhere is
+// almost always a mistake the user wants to hear about.
+void check_applicable(const std::set<std::string>& given, Command command) {
+    struct Rule {
+        const char* option;
+        bool (*applies)(Command);
+    };
+    static const Rule rules[] = {
+        {"--start", [](Command c) { return c == Command::history; }},
+        {"--limit", [](Command c) { return c == Command::history; }},
+        {"--order", [](Command c) { return c == Command::history; }},
+        {"--grace", [](Command c) { return c == Command::send; }},
+        {"--duration", [](Command c) { return c == Command::watch; }},
+        {"--demo", [](Command c) { return c == Command::watch; }},
+        {"--timeout", [](Command c) { return c != Command::watch && c != Command::check; }},
+    };
+    for (const auto& rule : rules) {
+        if (given.count(rule.option) && !rule.applies(command)) {
+            throw UsageError(std::string(rule.option) + " does not apply to " + command_word(command));
+        }
+    }
+}
+
+}  // namespace
+
+PrinterTarget parse_target(const std::string& text) {
+    const auto eq = text.find('=');
+    if (eq == std::string::npos) throw UsageError("'" + text + "' is not a printer: expected ID=HOST:PORT");
+    PrinterTarget target{text.substr(0, eq), text.substr(eq + 1)};
+    if (target.id.empty()) throw UsageError("printer id missing in '" + text + "': expected ID=HOST:PORT");
+    for (char c : target.id) {
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7f) {
+            throw UsageError("printer id '" + target.id + "' may not contain spaces or control characters");
+        }
+    }
+    check_address(target.id, target.address);
+    return target;
+}
+
+Options parse_options(const std::vector<std::string>& args) {
+    Options o;
+    std::vector<std::string> operands;
+    std::set<std::string> given;
+    bool options_done = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (options_done || arg.size() < 2 || arg[0] != '-') {
+            operands.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            options_done = true;
+            continue;
+        }
+        if (arg == "-h" || arg == "--help") {
+            o.command = Command::help;
+            return o;
+        }
+        std::string name = arg;
+        std::string inline_value;
+        bool has_inline = false;
+        if (const auto eq = arg.find('='); arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            inline_value = arg.substr(eq + 1);
+            has_inline = true;
+        }
+        auto value = [&]() -> std::string {
+            if (has_inline) return inline_value;
+            if (i + 1 >= args.size()) throw UsageError(name + " needs a value");
+            return args[++i];
+        };
+        auto flag = [&]() {
+            if (has_inline) throw UsageError(name + " takes no value");
+            return true;
+        };
+        given.insert(name);
+        if (name == "--json") {
+            o.json = flag();
+        } else if (name == "--demo") {
+            o.demo = flag();
+        } else if (name == "--plugin") {
+            o.plugin_path = value();
+            if (o.plugin_path.empty()) throw UsageError("--plugin needs a path");
+        } else if (name == "--plugin-stdout") {
+            o.plugin_stdout = value();
+        } else if (name == "--log-dir") {
+            o.log_dir = value();
+            if (o.log_dir.empty()) throw UsageError("--log-dir needs a folder");
+        } else if (name == "--log-level") {
+            o.log_level = parse_int(name, value(), 0, 5);
+        } else if (name == "--duration") {
+            o.duration = parse_seconds(name, value());
+        } else if (name == "--timeout") {
+            o.timeout = parse_seconds(name, value());
+        } else if (name == "--grace") {
+            o.grace = parse_seconds(name, value());
+        } else if (name == "--start") {
+            o.history_start = parse_int(name, value(), 0, 2147483647);
+        } else if (name == "--limit") {
+            o.history_limit = parse_int(name, value(), 0, 2147483647);
+        } else if (name == "--order") {
+            o.history_order = value();
+            if (o.history_order != "asc" && o.history_order != "desc") {
+                throw UsageError("--order wants asc or desc, not '" + o.history_order + "'");
+            }
+        } else {
+            throw UsageError("unknown option " + name);
+        }
+    }
+
+    std::size_t next = 0;
+    if (!operands.empty()) {
+        bool named = false;
+        for (const auto& c : kCommands) {
+            if (operands[0] == c.word) {
+                o.command = c.command;
+                named = true;
+            }
+        }
+        if (named) {
+            next = 1;
+        } else if (operands[0].find('=') == std::string::npos) {
+            throw UsageError("unknown command '" + operands[0] + "'");
+        }
+    }
+    if (o.command == Command::help) return o;
+    check_applicable(given, o.command);
+
+    if (o.command == Command::watch) {
+        for (; next < operands.size(); ++next) {
+            PrinterTarget target = parse_target(operands[next]);
+            for (const auto& other : o.printers) {
+                if (other.id == target.id) throw UsageError("printer id '" + target.id + "' is given twice");
+            }
+            o.printers.push_back(std::move(target));
+        }
+        if (o.printers.empty()) o.demo = true;
+        return o;
+    }
+
+    const std::size_t wanted = operands_of(o.command);
+    const std::size_t have = operands.size() - next;
+    if (have != wanted) {
+        const std::string form = std::string(command_word(o.command)) + " " + operand_names(o.command);
+        if (wanted == 0) throw UsageError(std::string(command_word(o.command)) + " takes no operands");
+        throw UsageError(std::string(have < wanted ? "missing operand" : "too many operands") + ": usage is " +
+                         form);
+    }
+    if (wanted >= 1) o.printers.push_back(parse_target(operands[next]));
+    if (o.command == Command::meta || o.command == Command::remove) {
+        o.file = operands[next + 1];
+        if (o.file.empty()) throw UsageError("the file name is empty");
+    }
+    if (o.command == Command::send) {
+        o.message = operands[next + 1];
+        if (!nlohmann::json::accept(o.message)) throw UsageError("the message to send is not valid JSON");
+    }
+    return o;
+}
+
+std::string default_log_dir() {
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && *cache == '/') {
+        return std::string(cache) + "/pemra-monitor";
+    }
+    if (const char* home = std::getenv("HOME"); home && *home == '/') return std::string(home) + "/.cache/pemra-monitor";
+    return "/tmp/pemra-monitor-" + std::to_string(getuid());
+}
+
+std::string usage() {
+    return R"(pemra-monitor: watch and manage printers through the pemra_network plug-in
+
+Usage:
+  pemra-monitor [options] [--demo] [ID=HOST:PORT...]   live view of the printers
+  pemra-monitor [options] files   ID=HOST:PORT          list the printer's G-code files
+  pemra-monitor [options] meta    ID=HOST:PORT FILE     a file's slicer metadata
+  pemra-monitor [options] history ID=HOST:PORT [--start N] [--limit N] [--order asc|desc]
+  pemra-monitor [options] delete  ID=HOST:PORT FILE     delete a file from the printer
+  pemra-monitor [options] send    ID=HOST:PORT 'JSON-RPC text'
+  pemra-monitor check                                   load the plug-in and report its version
+
+With no printer, two simulated printers are started in this process (one of
+them printing) and watched: the demo. ID is any name you choose for the
+printer; it labels its row and its events.
+
+Options:
+  --json              one JSON object per line: every event while watching,
+                      the printer's reply text as is for a command
+  --duration S        stop watching after S seconds (default: until Ctrl-C)
+  --timeout S         a command's wait for the printer and for its reply (10)
+  --grace S           how long send waits for an error notice (1)
+  --start N --limit N --order asc|desc
+                      the page of history to fetch (0, 50, desc)
+  --plugin PATH       the plug-in library (default: next to this program, else
+                      the one it was built with)
+  --log-dir DIR       the plug-in writes its log under DIR/log
+                      (default: ~/.cache/pemra-monitor)
+  --log-level N       0 fatal only ... 3 info (default) ... 5 everything
+  --plugin-stdout F   keep the plug-in's progress traces in file F (default:
+                      discarded, so that this program's output stays clean)
+  -h, --help          this text
+  --                  ends the options (for a FILE that starts with -)
+
+Exit status: 0 done, 1 bad usage or input, 2 printer unreachable, 3 no reply
+in time, 4 the printer refused the G-code (send), 5 plug-in missing or
+incomplete, 130 interrupted.
+
+Examples:
+  pemra-monitor                                 the demo
+  pemra-monitor shop=192.168.1.50:7125 desk=printer.local:7125
+  pemra-monitor --json shop=192.168.1.50:7125 | jq .status.print_stats
+  pemra-monitor delete shop=192.168.1.50:7125 'old part.gcode'
+  pemra-monitor send shop=192.168.1.50:7125 \
+    '{"jsonrpc":"2.0","method":"printer.gcode.script","params":{"script":"G28"},"id":0}'
+)";
+}
+
+}  // namespace monitor
