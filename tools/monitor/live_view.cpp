@@ -60,14 +60,37 @@ private:
                                   Tone::dim, style.colours));
         }
         lines.emplace_back();
-        for (auto& line : render_table(fleet.rows(), style)) lines.push_back(std::move(line));
-        lines.emplace_back();
-        if (recent_.empty()) lines.push_back(paint("waiting for the printers...", Tone::dim, style.colours));
+        std::vector<std::string> table = render_table(fleet.rows(), style);
+        std::vector<std::string> events;
+        if (recent_.empty()) events.push_back(paint("waiting for the printers...", Tone::dim, style.colours));
         for (const auto& h : recent_) {
             const std::string id = fit(h.device_id, 16, style.utf8);
             const int left = std::max(0, room - display_width(clock_text(h.time) + "  " + id + "  "));
-            lines.push_back(paint(clock_text(h.time), Tone::dim, style.colours) + "  " + id + "  " +
-                            paint(fit(h.text, left, style.utf8), h.tone, style.colours));
+            events.push_back(paint(clock_text(h.time), Tone::dim, style.colours) + "  " + id + "  " +
+                             paint(fit(h.text, left, style.utf8), h.tone, style.colours));
+        }
+
+        // A frame taller than the terminal cannot be redrawn in place (the
+        // cursor stops at the top line), so the events give way first, then
+        // the printers beyond the last row that fits.
+        const int height = out_.height();
+        if (height > 0) {
+            const auto budget = static_cast<std::size_t>(std::max(1, height - 1));
+            const std::size_t fixed = lines.size();
+            while (!events.empty() && fixed + table.size() + 1 + events.size() > budget) events.erase(events.begin());
+            if (fixed + table.size() > budget && table.size() > 2) {
+                const std::size_t keep = std::max<std::size_t>(2, budget > fixed + 1 ? budget - fixed - 1 : 2);
+                const std::size_t hidden = table.size() - keep;
+                table.resize(keep);
+                table.push_back(paint(fit("+" + std::to_string(hidden) + " more; a taller terminal or --json shows all",
+                                          room, style.utf8),
+                                      Tone::dim, style.colours));
+            }
+        }
+        for (auto& line : table) lines.push_back(std::move(line));
+        if (!events.empty()) {
+            lines.emplace_back();
+            for (auto& line : events) lines.push_back(std::move(line));
         }
 
         std::string text;

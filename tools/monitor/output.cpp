@@ -58,6 +58,12 @@ int Output::width() const {
     return 80;
 }
 
+int Output::height() const {
+    winsize size{};
+    if (terminal_ && ioctl(fd_, TIOCGWINSZ, &size) == 0) return size.ws_row;
+    return 0;
+}
+
 bool Output::write(const std::string& text) {
     if (broken_) return false;
     if (std::fwrite(text.data(), 1, text.size(), out_) != text.size() || std::fflush(out_) != 0) {

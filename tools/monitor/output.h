@@ -32,6 +32,8 @@ public:
     bool utf8() const { return utf8_; }
     // Terminal width in columns (80 when unknown).
     int width() const;
+    // Terminal height in lines (0 when unknown).
+    int height() const;
 
     // Writes and flushes at once, so that a reader of a pipe sees each line
     // when it happens. False once the reader has gone.
