@@ -89,6 +89,15 @@ TEST_F(MonitorCommands, ASlowReplyEndsWithTheTimeoutStatus) {
     EXPECT_ONE_LINE_ERROR(r, "no reply from printer p within 0.5 s");
 }
 
+TEST_F(MonitorCommands, APrinterThatNeverAnswersTheHandshakeEndsWithTheTimeoutStatus) {
+    printer.stall_handshakes(true);
+    const RunResult r = run_monitor({"files", "--connect-timeout", "0.5", target()});
+    printer.stall_handshakes(false);
+    EXPECT_EQ(r.exit_code, 3);
+    EXPECT_EQ(r.out, "");
+    EXPECT_ONE_LINE_ERROR(r, "printer p at " + printer.address() + " did not come up within 0.5 s");
+}
+
 class MonitorDelete : public ::testing::Test {
 protected:
     static printer_sim::PrinterOptions with_awkward_file() {
@@ -141,14 +150,14 @@ const std::string kMoveUnhomed =
     R"({"jsonrpc":"2.0","method":"printer.gcode.script","params":{"script":"G1 X10 Y100 Z6"},"id":0})";
 
 TEST_F(MonitorCommands, SendPrintsTheHomingNoticeOfAnUnhomedMove) {
-    const RunResult r = run_monitor({"send", target(), kMoveUnhomed});
+    const RunResult r = run_monitor({"send", "--grace", "10", target(), kMoveUnhomed});
     EXPECT_EQ(r.exit_code, 4) << r.err;
     EXPECT_EQ(r.out, "p: Must home first\n");
     EXPECT_TRUE(printer.wait_for_text(kMoveUnhomed, 2s));
 }
 
 TEST_F(MonitorCommands, SendWithJsonPrintsTheNoticeAsAnEvent) {
-    const RunResult r = run_monitor({"--json", "send", target(), kMoveUnhomed});
+    const RunResult r = run_monitor({"--json", "send", "--grace", "10", target(), kMoveUnhomed});
     EXPECT_EQ(r.exit_code, 4) << r.err;
     const json notice = json::parse(r.out);
     EXPECT_EQ(notice.value("event", ""), "error");

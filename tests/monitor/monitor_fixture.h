@@ -29,15 +29,15 @@ inline printer_sim::PrinterOptions quick_printer() {
     return options;
 }
 
-// Every line of a --json stream, each of which must be a JSON object; a line
-// that is not (a trace of the plug-in leaking into standard output, say)
-// fails the test.
+// Every complete line of a --json stream, each of which must be a JSON
+// object; a line that is not (a trace of the plug-in leaking into standard
+// output, say) fails the test. A last line still being written is left out.
 inline std::vector<json> json_lines(const std::string& text) {
     std::vector<json> out;
     std::size_t start = 0;
     while (start < text.size()) {
-        auto end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
+        const auto end = text.find('\n', start);
+        if (end == std::string::npos) break;
         const std::string line = text.substr(start, end - start);
         start = end + 1;
         const json parsed = json::parse(line, nullptr, false);

@@ -5,6 +5,7 @@
 // the members are read from the public header itself, so a member added
 // there and forgotten in the monitor fails here.
 
+#include <csignal>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -68,9 +69,13 @@ TEST(MonitorStatusMembers, AStatusEventHoldsEveryMemberOfTheRecord) {
     ASSERT_GT(declared.size(), 100u) << "the header's members were not found";
 
     printer_sim::Printer printer(quick_printer());
-    const RunResult r = run_monitor({"--json", "--duration", "1", "p=" + printer.address()});
-    ASSERT_EQ(r.exit_code, 0) << r.err;
-    const auto statuses = events_of(json_lines(r.out), "status", "p");
+    ChildProcess monitor(monitor_command({"--json", "p=" + printer.address()}));
+    const bool up = monitor.wait_for_stdout(
+        [](const std::string& out) { return out.find(R"("connect_state":1)") != std::string::npos; }, 10s);
+    monitor.send_signal(SIGTERM);
+    ASSERT_EQ(monitor.wait_exit(10s), 0) << monitor.err();
+    ASSERT_TRUE(up) << monitor.out();
+    const auto statuses = events_of(json_lines(monitor.out()), "status", "p");
     ASSERT_FALSE(statuses.empty());
     const json& status = statuses.back().at("status");
 

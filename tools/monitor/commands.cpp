@@ -131,7 +131,7 @@ int run_command(const Options& o, const PluginApi& api, Output& out) {
     host.start();
     host.connect(printer);
 
-    const Waited up = wait_for(queue, printer.id, after(o.timeout), [](const Event& e) {
+    const Waited up = wait_for(queue, printer.id, after(o.connect_timeout), [](const Event& e) {
         return e.kind == EventKind::status && (e.status.connect_state == 3 || is_up(e.status));
     });
     if (up.interrupted) {
@@ -140,7 +140,7 @@ int run_command(const Options& o, const PluginApi& api, Output& out) {
     }
     if (!up.event) {
         complain("printer " + printer.id + " at " + printer.address + " did not come up within " +
-                 seconds_text(o.timeout));
+                 seconds_text(o.connect_timeout));
         return exit_code::timeout;
     }
     if (up.event->status.connect_state == 3) {

@@ -21,10 +21,19 @@ TextArrivedFn queue_text(EventQueue* queue, EventKind kind) {
 
 }  // namespace
 
-Host::Host(const PluginApi& api, const std::string& log_dir, int log_level, EventQueue& queue) : api_(api) {
+Host::Host(const PluginApi& api, const std::string& log_dir, int log_level, EventQueue& queue)
+    : api_(api), queue_(queue) {
     agent_ = api_.pemra_network_create_agent(log_dir, log_level);
     EventQueue* q = &queue;
-    api_.pemra_set_machine_status_changed_fn(agent_, [q](std::string id, MachineStatus status) {
+    api_.pemra_set_machine_status_changed_fn(agent_, [this, q](std::string id, MachineStatus status) {
+        {
+            std::lock_guard<std::mutex> lock(open_mutex_);
+            if (status.connect_state == 1) {
+                open_.insert(id);
+            } else {
+                open_.erase(id);
+            }
+        }
         Event event;
         event.kind = EventKind::status;
         event.device_id = std::move(id);
@@ -67,8 +76,26 @@ void Host::send(const std::string& id, const std::string& message) {
 
 void Host::shut_down() {
     if (!agent_) return;
+    std::set<std::string> closing;
+    {
+        std::lock_guard<std::mutex> lock(open_mutex_);
+        closing = open_;
+    }
     for (const auto& id : connected_) api_.pemra_network_disconnect_printer(agent_, id);
     connected_.clear();
+
+    // Destroying the agent abandons the close handshake of a printer that
+    // was just disconnected (it only waits for printers still registered),
+    // and the printer then sees a connection that vanished. The plug-in
+    // reports each disconnected printer offline once its handshake is done,
+    // so those reports are waited for, briefly.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (!closing.empty() && std::chrono::steady_clock::now() < deadline) {
+        queue_.wait(deadline);
+        for (const Event& event : queue_.take()) {
+            if (event.kind == EventKind::status && event.status.connect_state == 3) closing.erase(event.device_id);
+        }
+    }
     api_.pemra_network_destroy_agent(agent_);
     agent_ = nullptr;
 }

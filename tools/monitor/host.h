@@ -5,6 +5,8 @@
 // One agent of the plug-in, driven the way a host drives it: create, register
 // the seven callbacks, start, connect, request, disconnect, destroy.
 
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,14 +34,18 @@ public:
     void delete_file(const std::string& id, const std::string& file);
     void send(const std::string& id, const std::string& message);
 
-    // Disconnects every printer, then stops and frees the agent; no callback
-    // runs after it returns. Idempotent.
+    // Disconnects every printer, waits briefly until the open ones report
+    // their close, then stops and frees the agent; no callback runs after it
+    // returns. Events still queued are dropped. Idempotent.
     void shut_down();
 
 private:
     const PluginApi& api_;
+    EventQueue& queue_;
     void* agent_ = nullptr;
     std::vector<std::string> connected_;
+    std::mutex open_mutex_;
+    std::set<std::string> open_;  // guarded by open_mutex_; printers whose link is up
 };
 
 }  // namespace monitor

@@ -127,6 +127,7 @@ void check_applicable(const std::set<std::string>& given, Command command) {
         {"--duration", [](Command c) { return c == Command::watch; }},
         {"--demo", [](Command c) { return c == Command::watch; }},
         {"--timeout", [](Command c) { return c != Command::watch && c != Command::check; }},
+        {"--connect-timeout", [](Command c) { return c != Command::watch && c != Command::check; }},
     };
     for (const auto& rule : rules) {
         if (given.count(rule.option) && !rule.applies(command)) {
@@ -206,6 +207,8 @@ Options parse_options(const std::vector<std::string>& args) {
             o.duration = parse_seconds(name, value());
         } else if (name == "--timeout") {
             o.timeout = parse_seconds(name, value());
+        } else if (name == "--connect-timeout") {
+            o.connect_timeout = parse_seconds(name, value());
         } else if (name == "--grace") {
             o.grace = parse_seconds(name, value());
         } else if (name == "--start") {
@@ -300,7 +303,8 @@ Options:
   --json              one JSON object per line: every event while watching,
                       the printer's reply text as is for a command
   --duration S        stop watching after S seconds (default: until Ctrl-C)
-  --timeout S         a command's wait for the printer and for its reply (10)
+  --timeout S         how long a command waits for its reply (10)
+  --connect-timeout S how long a command waits for the printer to come up (10)
   --grace S           how long send waits for an error notice (1)
   --start N --limit N --order asc|desc
                       the page of history to fetch (0, 50, desc)

@@ -28,7 +28,8 @@ struct Options {
     std::string log_dir;        // empty: the default of default_log_dir()
     int log_level = 3;
     std::optional<double> duration;  // seconds; watch only
-    double timeout = 10.0;           // seconds, per wait of a one-shot command
+    double connect_timeout = 10.0;   // seconds a command waits for the printer to come up
+    double timeout = 10.0;           // seconds a command waits for its reply
     double grace = 1.0;              // seconds send waits for notices
     std::string file;                // meta, delete
     std::string message;             // send
