@@ -133,8 +133,9 @@ TEST_F(DiagnosticLog, AgentsCreatedInOneSecondShareAFileWithoutDamage) {
     // Wait for the start of a second so that all three names are equal.
     const auto now = std::chrono::system_clock::now();
     std::this_thread::sleep_until(std::chrono::ceil<std::chrono::seconds>(now));
-    for (int i = 0; i < 3; ++i) {
-        void* agent = HOST_FN(lib, pemra_network_create_agent)(dir.string(), 4);
+    void* agents[3];
+    for (auto& agent : agents) agent = HOST_FN(lib, pemra_network_create_agent)(dir.string(), 4);
+    for (auto* agent : agents) {
         HOST_FN(lib, pemra_network_start)(agent);
         HOST_FN(lib, pemra_network_destroy_agent)(agent);
     }

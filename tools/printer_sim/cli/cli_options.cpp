@@ -46,7 +46,10 @@ Serves simulated Klipper printers behind a WebSocket JSON-RPC API server at
 ws://ADDRESS:PORT/websocket, one printer per port, until SIGINT or SIGTERM.
 
 Printers
-  --port P               first port (default 7125); printer i listens on P + i
+  --port P               first port (default 7125); printer i listens on P + i;
+                         0 lets the system choose every printer's port
+  --ports-file FILE      once all printers listen, write their addresses
+                         (HOST:PORT, one per line, in order) to FILE
   --count N              number of printers, 1 to 5000 (default 1)
   --bind ADDRESS         listening address (default 127.0.0.1)
   --hostname NAME        printer.info hostname; "{n}" becomes the printer's
@@ -107,7 +110,7 @@ CliOptions parse_command_line(int argc, const char* const* argv) {
         if (arg == "--help" || arg == "-h") {
             o.help = true;
         } else if (arg == "--port") {
-            o.first_port = static_cast<std::uint16_t>(parse_integer(arg, value(), 1, 65535));
+            o.first_port = static_cast<std::uint16_t>(parse_integer(arg, value(), 0, 65535));
         } else if (arg == "--count") {
             o.count = static_cast<int>(parse_integer(arg, value(), 1, 5000));
         } else if (arg == "--bind") {
@@ -188,6 +191,8 @@ CliOptions parse_command_line(int argc, const char* const* argv) {
             MethodFault& fault = o.method_faults[method];
             fault.error_code = static_cast<int>(parse_integer(arg, code, -2147483647L, 2147483647L));
             fault.error_message = message;
+        } else if (arg == "--ports-file") {
+            o.ports_file = value();
         } else if (arg == "--quiet") {
             o.quiet = true;
         } else if (arg == "--verbose") {
@@ -197,7 +202,7 @@ CliOptions parse_command_line(int argc, const char* const* argv) {
         }
     }
     if (!hostname_given && o.count > 1) o.printer.hostname = "printer-sim-{n}";
-    if (static_cast<long>(o.first_port) + o.count - 1 > 65535) {
+    if (o.first_port != 0 && static_cast<long>(o.first_port) + o.count - 1 > 65535) {
         throw std::invalid_argument("--port/--count: the last port would be above 65535");
     }
     return o;

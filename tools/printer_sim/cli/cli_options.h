@@ -18,7 +18,8 @@ namespace printer_sim::cli {
 
 struct CliOptions {
     PrinterOptions printer;          // shared by every printer (the port is the first one)
-    std::uint16_t first_port = 7125;
+    std::uint16_t first_port = 7125;  // 0: every printer on a port the system chooses
+    std::string ports_file;           // where to write the printers' addresses
     int count = 1;
     // How many printers print all the time: a count, or a share when percent is set.
     double printing = 0;

@@ -8,6 +8,8 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <fstream>
+#include <string>
 #include <iostream>
 
 #include "cli_options.h"
@@ -39,6 +41,18 @@ const char* kinematics_name(printer_sim::Kinematics k) {
     return "?";
 }
 
+// Written to a temporary name and renamed, so a reader polling for the file
+// never sees half of it.
+bool write_ports_file(const std::string& path, printer_sim::PrinterGroup& group) {
+    const std::string partial = path + ".partial";
+    {
+        std::ofstream out(partial, std::ios::trunc);
+        for (std::size_t i = 0; i < group.size(); ++i) out << group.at(i).address() << "\n";
+        if (!out.flush()) return false;
+    }
+    return std::rename(partial.c_str(), path.c_str()) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,7 +82,7 @@ int main(int argc, char** argv) {
     try {
         for (int i = 0; i < options.count; ++i) {
             PrinterOptions p = options.printer;
-            p.port = static_cast<std::uint16_t>(options.first_port + i);
+            p.port = options.first_port == 0 ? 0 : static_cast<std::uint16_t>(options.first_port + i);
             p.hostname = cli::hostname_for(options.printer.hostname, i);
             p.record_frames = false;
             if (i < printing) {
@@ -92,12 +106,16 @@ int main(int argc, char** argv) {
         std::cerr << "pemra-printer-sim: " << error.what() << "\n";
         return 1;
     }
+    if (!options.ports_file.empty() && !write_ports_file(options.ports_file, group)) {
+        std::cerr << "pemra-printer-sim: cannot write " << options.ports_file << "\n";
+        return 1;
+    }
     if (!options.quiet) {
         std::printf("serving %d printer%s on %s ports %d-%d (%d printing), status every %lld ms; "
                     "Ctrl-C to stop\n",
                     options.count, options.count == 1 ? "" : "s", options.printer.bind_address.c_str(),
-                    options.first_port, options.first_port + options.count - 1, printing,
-                    static_cast<long long>(options.printer.update_interval.count()));
+                    static_cast<int>(group.at(0).port()), static_cast<int>(group.at(group.size() - 1).port()),
+                    printing, static_cast<long long>(options.printer.update_interval.count()));
         std::fflush(stdout);
     }
 
