@@ -196,7 +196,9 @@ TEST_F(Inbound, FirmwareStatesReachTheHostWithTheMachineState) {
     printer.klippy_disconnected();
     ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.klippy_state == 3; }));
     for (const auto& s : events.statuses("p1")) {
-        if (s.klippy_state == 3) EXPECT_EQ(s.machine_state, 7) << "no longer reported as printing";
+        if (s.klippy_state == 3) {
+            EXPECT_EQ(s.machine_state, 7) << "no longer reported as printing";
+        }
     }
     printer.klippy_ready();
     ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.klippy_state == 1 && s.machine_state == 5; }));
