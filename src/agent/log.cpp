@@ -17,6 +17,7 @@
 #include <boost/log/attributes/current_process_id.hpp>
 #include <boost/log/attributes/current_thread_id.hpp>
 #include <boost/log/attributes/value_extraction.hpp>
+#include <boost/log/core/core.hpp>
 #include <boost/log/expressions.hpp>
 #include <boost/log/sinks/sync_frontend.hpp>
 #include <boost/log/sinks/text_file_backend.hpp>
@@ -44,8 +45,37 @@ constexpr std::uintmax_t kRotationSize = 104857600;
 // record is dropped before anything is formatted.
 std::atomic<int> g_threshold{static_cast<int>(Level::fatal) + 1};
 
-std::mutex g_sink_mutex;
-std::vector<boost::shared_ptr<FileSink>> g_sinks;  // guarded by g_sink_mutex; one per init_logging
+// Our sinks, one per init_logging. The logging core belongs to the process
+// and outlives this library when the host uses the same logging library, so
+// the sinks (whose code is ours) leave the core when the library is unloaded.
+class Sinks {
+public:
+    ~Sinks() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto& sink : sinks_) {
+            try {
+                sink->flush();
+                bl::core::get()->remove_sink(sink);
+            } catch (...) {
+            }
+        }
+        sinks_.clear();
+    }
+    void add(boost::shared_ptr<FileSink> sink) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        sinks_.push_back(std::move(sink));
+    }
+    std::vector<boost::shared_ptr<FileSink>> all() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return sinks_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<boost::shared_ptr<FileSink>> sinks_;  // guarded by mutex_
+};
+
+Sinks g_sinks;
 
 Logger& logger() {
     // Time, thread and line attributes live on our own source, so the
@@ -130,10 +160,7 @@ bool init_logging(const std::string& log_dir, int log_level) {
         // A file that cannot be opened or written must not turn a log
         // statement into an exception in the host's call.
         sink->set_exception_handler(bl::make_exception_suppressor());
-        {
-            std::lock_guard<std::mutex> lock(g_sink_mutex);
-            g_sinks.push_back(sink);
-        }
+        g_sinks.add(sink);
         logger();
         g_threshold.store(static_cast<int>(threshold_for(log_level)));
         return true;
@@ -166,12 +193,7 @@ void write(Level level, std::string_view message) {
 }
 
 void flush() {
-    std::vector<boost::shared_ptr<FileSink>> sinks;
-    {
-        std::lock_guard<std::mutex> lock(g_sink_mutex);
-        sinks = g_sinks;
-    }
-    for (const auto& sink : sinks) {
+    for (const auto& sink : g_sinks.all()) {
         try {
             sink->flush();
         } catch (...) {
