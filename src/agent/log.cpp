@@ -75,7 +75,12 @@ private:
     std::vector<boost::shared_ptr<FileSink>> sinks_;  // guarded by mutex_
 };
 
-Sinks g_sinks;
+// Made after the core, so that it is destroyed before the core at exit.
+Sinks& sinks() {
+    bl::core::get();
+    static Sinks instance;
+    return instance;
+}
 
 Logger& logger() {
     // Time, thread and line attributes live on our own source, so the
@@ -160,7 +165,7 @@ bool init_logging(const std::string& log_dir, int log_level) {
         // A file that cannot be opened or written must not turn a log
         // statement into an exception in the host's call.
         sink->set_exception_handler(bl::make_exception_suppressor());
-        g_sinks.add(sink);
+        sinks().add(sink);
         logger();
         g_threshold.store(static_cast<int>(threshold_for(log_level)));
         return true;
@@ -193,7 +198,7 @@ void write(Level level, std::string_view message) {
 }
 
 void flush() {
-    for (const auto& sink : g_sinks.all()) {
+    for (const auto& sink : sinks().all()) {
         try {
             sink->flush();
         } catch (...) {
