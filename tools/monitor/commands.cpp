@@ -3,7 +3,6 @@
 #include "commands.h"
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <optional>
