@@ -11,6 +11,7 @@
 #include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -55,6 +56,17 @@ public:
             all.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         }
         return all;
+    }
+
+    // Waits until the log holds `part` (records are written as events happen
+    // on the network thread, after the report that a test may wait for).
+    static bool wait_for(const std::string& part, std::chrono::milliseconds timeout = 5s) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (text().find(part) == std::string::npos) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(10ms);
+        }
+        return true;
     }
 
 private:

@@ -259,6 +259,12 @@ TEST_F(Dispatcher, HugeIdsAreReducedLikeAnyInt32) {
     EXPECT_EQ(record->status.last_job.filename, "") << "a count of 2^32 reduces to 0";
 }
 
+TEST_F(Dispatcher, AgentThatIsNotStartedRefusesToConnect) {
+    EXPECT_EQ(agent.connect("p9", "ws://127.0.0.1:1/websocket"), -1);
+    EXPECT_EQ(agent.find_connection("p9"), nullptr);
+    agent.close("p9", 1000, "");  // nothing to close: no crash
+}
+
 TEST_F(Dispatcher, SuppressedCallbacksStillUpdateTheRecord) {
     agent.set_callbacks_suppressed(true);
     feed(R"({"jsonrpc":"2.0","method":"notify_status_update","params":[{"heater_bed":{"temperature":55}}]})");

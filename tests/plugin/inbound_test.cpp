@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -248,6 +251,46 @@ TEST_F(Inbound, SwitchedOffCallbacksMissEventsAndResume) {
     EXPECT_TRUE(events.of("file_list").empty()) << "the suppressed reply is not replayed";
 }
 
+TEST_F(Inbound, AHostCallbackThatThrowsLeavesTheConnectionWorking) {
+    start_agent();
+    auto& printer = add_printer();
+    connect_live("p1", printer);
+    agent->set_machine_status_changed_fn([](std::string, MachineStatus) { throw std::runtime_error("host bug"); });
+    std::this_thread::sleep_for(300ms);  // a few status frames, each one throwing
+    agent->request_file_list("p1", "gcodes");
+    ASSERT_TRUE(events.wait_kind("file_list"));
+    EXPECT_EQ(agent->find_connection("p1")->current_state(), pemra::Open);
+    EXPECT_TRUE(LogEnvironment::wait_for("host callback failed for p1: host bug"));
+}
+
+TEST_F(Inbound, ErrorRepliesToHostRequestsAreLogged) {
+    start_agent();
+    auto& printer = add_printer();
+    connect_live("p1", printer);
+    agent->request_file_metadata("p1", "missing.gcode");
+    ASSERT_TRUE(printer.wait_for_text(pemra::requests::file_metadata("missing.gcode"), 5s));
+    EXPECT_TRUE(LogEnvironment::wait_for("error reply to request 5 from p1: Metadata not available for missing.gcode"));
+    EXPECT_TRUE(events.of("file_meta").empty()) << "the host hears nothing";
+}
+
+TEST_F(Inbound, PrinterTextCannotForgeLogRecords) {
+    start_agent(no_pass_timings());
+    auto& printer = add_printer();
+    connect_live("forger", printer);
+    printer.send_text("{\"jsonrpc\":\"2.0\",\r\n\"method\":\"notify_nothing\"}");
+    printer.close_connections(4000, "bye\r\n[error]\t2026-01-01 00:00:00.000000[Thread 0x1]:forged");
+    ASSERT_TRUE(events.wait_status("forger", is_offline));
+    EXPECT_TRUE(LogEnvironment::wait_for(R"(close reason: bye\r\n[error])"));
+    const std::string log = LogEnvironment::text();
+    EXPECT_NE(log.find(R"(\r\n"method":"notify_nothing")"), std::string::npos);
+    std::istringstream lines(log);
+    const std::regex layout(R"(\[(debug|info|error)\]\t\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{6}\[Thread [^\]]+\]:.*)");
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_TRUE(std::regex_match(line, layout)) << line;
+        EXPECT_EQ(line.find("]:forged"), std::string::npos) << "a record began inside printer text";
+    }
+}
+
 TEST_F(Inbound, HostileFramesFromAPrinterLeaveItsConnectionWorking) {
     start_agent();
     auto& printer = add_printer();
@@ -261,6 +304,7 @@ TEST_F(Inbound, HostileFramesFromAPrinterLeaveItsConnectionWorking) {
     agent->request_file_list("p1", "gcodes");
     ASSERT_TRUE(events.wait_kind("file_list")) << "the connection still reads";
     EXPECT_EQ(agent->find_connection("p1")->current_state(), pemra::Open);
+    ASSERT_TRUE(LogEnvironment::wait_for("status update from p1 abandoned"));
     const auto log = LogEnvironment::text();
     EXPECT_NE(log.find("frame from p1 dropped: not valid JSON"), std::string::npos);
     EXPECT_NE(log.find("nested deeper than"), std::string::npos);
