@@ -75,17 +75,22 @@ void PrinterManager::stop() {
     outbound.close();
 
     std::vector<std::shared_ptr<PrinterConnection>> open_records;
+    std::vector<std::shared_ptr<PrinterConnection>> closing_records;
     {
         std::lock_guard<std::mutex> lock(connections_mutex);
         for (const auto& [device_id, record] : connections) {
             if (record->current_state() == Open) open_records.push_back(record);
+        }
+        for (const auto& weak : closing) {
+            if (auto record = weak.lock()) closing_records.push_back(std::move(record));
         }
     }
     for (const auto& record : open_records) {
         log::debug("> Closing connection ", record->id);
         close(record->id, websocketpp::close::status::going_away, "");
     }
-    if (io_thread) wait_for_closing_handshakes(open_records, kCloseHandOver);
+    closing_records.insert(closing_records.end(), open_records.begin(), open_records.end());
+    if (io_thread) wait_for_closing_handshakes(closing_records, kCloseHandOver);
     if (event_loop_ready) client->stop_perpetual();
 
     log::debug("stop connection thread start");

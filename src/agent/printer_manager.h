@@ -160,6 +160,9 @@ private:
 
     std::mutex connections_mutex;
     std::map<std::string, std::shared_ptr<PrinterConnection>> connections;  // guarded by connections_mutex
+    // Records that close() removed while open: stop lets their closing
+    // handshakes finish too.
+    std::vector<std::weak_ptr<PrinterConnection>> closing;  // guarded by connections_mutex
     std::atomic<bool> stop_requested{false};  // set under connections_mutex
     std::condition_variable check_wakeup;     // waits with connections_mutex
     OutboundQueue outbound;

@@ -5,6 +5,7 @@
 // record and starts a WebSocket connection for it, close ends it and forgets
 // the printer.
 
+#include <algorithm>
 #include <utility>
 
 #include "agent/log.h"
@@ -110,6 +111,13 @@ void PrinterManager::close(std::string device_id, std::uint16_t close_code, std:
             handle = record->hdl;
             record->removed.store(true);
             connections.erase(found);
+            closing.erase(std::remove_if(closing.begin(), closing.end(),
+                                         [](const auto& weak) {
+                                             auto r = weak.lock();
+                                             return !r || r->current_state() != Open;
+                                         }),
+                          closing.end());
+            if (record->current_state() == Open) closing.push_back(record);
         }
     }
     if (!record) {

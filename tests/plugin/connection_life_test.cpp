@@ -228,6 +228,21 @@ TEST_F(ConnectionLife, ShutdownIsPromptAndClosesOpenPrintersWith1001) {
     connecting.stall_handshakes(false);
 }
 
+TEST_F(ConnectionLife, DisconnectRightBeforeShutdownStillClosesWith1000) {
+    for (int round = 0; round < 20; ++round) {
+        start_agent(no_pass_timings());
+        for (int i = 0; i < 4; ++i) connect_live("p" + std::to_string(i), add_printer());
+        for (int i = 0; i < 4; ++i) agent->close("p" + std::to_string(i), 1000, "");
+        agent.reset();
+        for (auto& printer : printers) {
+            ASSERT_TRUE(printer->wait_closes([](const auto& c) { return !c.empty(); }, 5s));
+            EXPECT_EQ(printer->closes().front().code, 1000) << "round " << round;
+        }
+        printers.clear();
+        events.clear();
+    }
+}
+
 TEST_F(ConnectionLife, DisconnectWhileConnectingLeavesNoOrphanConnection) {
     start_agent(no_pass_timings());
     auto& printer = add_printer();
