@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#pragma once
+
+// The figures of one farm size. A figure that could not be measured is NaN.
+
+#include <string>
+#include <vector>
+
+namespace farm {
+
+struct FarmResult {
+    double printers = 0;
+    double connect_calls_ms = 0;   // the N connect calls themselves
+    double connect_s = 0;          // from the first connect call to all open and subscribed
+    double connected = 0;          // printers open and subscribed by then
+    double window_s = 0;           // steady window actually measured
+    double cpu_s = 0;              // host CPU (user + sys) in the window
+    double cpu_percent = 0;        // of one core
+    double frames = 0;             // status frames received in the window (by send stamp)
+    double reports = 0;            // status reports in the window
+    double frames_per_s = 0;
+    double expected_frames_per_s = 0;
+    double cpu_us_per_frame = 0;
+    double rss_base_kib = 0;       // after create + start, no printer
+    double rss_streaming_kib = 0;  // all printers open and streaming
+    double rss_kib_per_printer = 0;
+    double latency_samples = 0;
+    double latency_p50_ms = 0;
+    double latency_p99_ms = 0;
+    double latency_max_ms = 0;
+    double storm_down = 0;         // printers the host saw closed
+    double storm_sim_restart_s = 0;  // SIGTERM until the new simulator listens
+    double storm_s = 0;            // SIGTERM until all open and subscribed again
+    double storm_back = 0;         // printers back by then
+    double destroy_ms = 0;
+    double simulator_cpu_percent = 0;  // the other process, for context only
+    double load_average = 0;       // 1-minute load when the window began
+};
+
+struct FieldInfo {
+    const char* name;
+    double FarmResult::*member;
+};
+// Every field in CSV order.
+const std::vector<FieldInfo>& result_fields();
+
+// One "name=value" line per field, the way a measuring process hands its
+// figures to the parent.
+std::string serialise(const FarmResult& result);
+// Fields missing from the text stay NaN.
+FarmResult deserialise(const std::string& text);
+
+}  // namespace farm

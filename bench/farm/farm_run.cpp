@@ -1,0 +1,222 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#include "farm_run.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+
+#include "plugin_host.h"
+#include "process_stats.h"
+#include "simulator_process.h"
+#include "status_observer.h"
+
+namespace farm {
+namespace {
+
+// The simulator's default rate: four status frames per printer per second.
+constexpr double kFramesPerSecond = 4.0;
+constexpr int kConnectPhase = 1;
+constexpr int kStormPhase = 2;
+
+int g_printers = 0;
+
+void progress(const char* format, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    std::fprintf(stderr, "[N=%d] %s\n", g_printers, text);
+}
+
+void sleep_s(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
+
+std::int64_t after_s(double seconds) { return steady_ns() + static_cast<std::int64_t>(seconds * 1e9); }
+
+bool wait_ready(const StatusObserver& observer, int phase, int printers, std::int64_t deadline_ns) {
+    while (observer.ready(phase) < printers) {
+        if (steady_ns() > deadline_ns) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+double seconds_between(std::int64_t from_ns, std::int64_t to_ns) { return static_cast<double>(to_ns - from_ns) / 1e9; }
+
+// Nearest rank, so every figure is a latency that was actually seen.
+double percentile(const std::vector<double>& sorted, double share) {
+    if (sorted.empty()) return std::nan("");
+    const auto rank = static_cast<std::size_t>(std::ceil(share * static_cast<double>(sorted.size())));
+    return sorted[std::min(sorted.size(), std::max<std::size_t>(rank, 1)) - 1];
+}
+
+std::string make_work_dir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "pemra-farm-bench.XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
+    return pattern;
+}
+
+// Destroys the agent on every way out, so that no plug-in thread outlives
+// the objects its callback uses.
+class AgentGuard {
+public:
+    AgentGuard(const PluginHost& host, void* agent) : host_(host), agent_(agent) {}
+    ~AgentGuard() { destroy(); }
+    AgentGuard(const AgentGuard&) = delete;
+    AgentGuard& operator=(const AgentGuard&) = delete;
+    void* get() const { return agent_; }
+    void destroy() {
+        if (agent_) host_.destroy_agent(agent_);
+        agent_ = nullptr;
+    }
+
+private:
+    const PluginHost& host_;
+    void* agent_;
+};
+
+}  // namespace
+
+FarmResult run_farm(const Options& options, int printers) {
+    g_printers = printers;
+    FarmResult r;
+    r.printers = printers;
+    const double nan = std::nan("");
+
+    const std::uint64_t file_limit = raise_file_limit();
+    if (file_limit < static_cast<std::uint64_t>(printers) + 64) {
+        progress("warning: only %llu open files allowed", static_cast<unsigned long long>(file_limit));
+    }
+    int busy = 0;
+    if (!ports_free(options.base_port, printers, &busy)) {
+        throw std::runtime_error("port " + std::to_string(busy) + " is taken; choose another --base-port");
+    }
+
+    // A status frame per printer every 250 ms over the window, with room
+    // to spare; allocated and touched before the memory baseline.
+    const auto capacity = static_cast<std::size_t>(printers * kFramesPerSecond * (options.window_s + 2) * 1.5) + 4096;
+    StatusObserver observer(printers, capacity);
+
+    const std::string work_dir = make_work_dir();
+    const std::string log_dir = options.log_dir.empty() ? work_dir : options.log_dir;
+    SimulatorSettings settings{options.simulator, options.base_port, printers, options.printing, work_dir + "/ports"};
+    const auto timeout = std::chrono::milliseconds(static_cast<std::int64_t>(options.timeout_s * 1000));
+
+    auto simulator = std::make_unique<SimulatorProcess>(settings);
+    if (!simulator->wait_listening(timeout)) throw std::runtime_error("the simulator did not come up");
+    const std::vector<std::string> addresses = simulator->addresses();
+    progress("simulator %d listening on 127.0.0.1:%d-%d", static_cast<int>(simulator->pid()), options.base_port,
+             options.base_port + printers - 1);
+
+    PluginHost host(options.plugin);
+    AgentGuard agent(host, host.create_agent(log_dir, options.log_level));
+    host.set_machine_status_changed_fn(agent.get(), [&observer](std::string device_id, MachineStatus status) {
+        observer.on_status(device_id, status);
+    });
+    host.start(agent.get());
+    sleep_s(0.3);
+    r.rss_base_kib = own_rss_kib();
+
+    // ---- connect ------------------------------------------------------------
+    observer.begin_phase(kConnectPhase, true);
+    const std::int64_t connect_start = steady_ns();
+    for (int i = 0; i < printers; ++i) {
+        host.connect_printer(agent.get(), StatusObserver::device_id(i), addresses[static_cast<std::size_t>(i)], "", "");
+    }
+    r.connect_calls_ms = seconds_between(connect_start, steady_ns()) * 1e3;
+    const bool connected = wait_ready(observer, kConnectPhase, printers, after_s(options.timeout_s));
+    r.connected = observer.ready(kConnectPhase);
+    r.connect_s = connected ? seconds_between(connect_start, observer.all_ready_ns(kConnectPhase)) : nan;
+    if (connected) {
+        progress("all open and subscribed %.3f s after the first connect call", r.connect_s);
+    } else {
+        progress("only %d of %d open and subscribed after %.0f s", static_cast<int>(r.connected), printers,
+                 options.timeout_s);
+    }
+
+    // ---- steady streaming -----------------------------------------------------
+    sleep_s(options.settle_s);
+    progress("measuring a %.0f s window", options.window_s);
+    r.load_average = load_average();
+    const double cpu_before = own_cpu_seconds();
+    const double simulator_before = process_cpu_seconds(simulator->pid());
+    const std::uint64_t frames_before = observer.frames();
+    const std::uint64_t reports_before = observer.reports();
+    const std::int64_t window_start = steady_ns();
+    observer.start_sampling();
+    sleep_s(options.window_s);
+    observer.stop_sampling();
+    const std::int64_t window_end = steady_ns();
+    const double cpu_after = own_cpu_seconds();
+    const double simulator_after = process_cpu_seconds(simulator->pid());
+    r.frames = static_cast<double>(observer.frames() - frames_before);
+    r.reports = static_cast<double>(observer.reports() - reports_before);
+    r.rss_streaming_kib = own_rss_kib();
+
+    r.window_s = seconds_between(window_start, window_end);
+    r.cpu_s = cpu_after - cpu_before;
+    r.cpu_percent = 100.0 * r.cpu_s / r.window_s;
+    r.frames_per_s = r.frames / r.window_s;
+    r.expected_frames_per_s = printers * kFramesPerSecond;
+    r.cpu_us_per_frame = r.frames > 0 ? r.cpu_s * 1e6 / r.frames : nan;
+    r.rss_kib_per_printer = (r.rss_streaming_kib - r.rss_base_kib) / printers;
+    r.simulator_cpu_percent =
+        simulator_before >= 0 && simulator_after >= 0 ? 100.0 * (simulator_after - simulator_before) / r.window_s : nan;
+
+    std::vector<double> latencies = observer.latencies_us();
+    std::sort(latencies.begin(), latencies.end());
+    r.latency_samples = static_cast<double>(latencies.size());
+    r.latency_p50_ms = percentile(latencies, 0.50) / 1e3;
+    r.latency_p99_ms = percentile(latencies, 0.99) / 1e3;
+    r.latency_max_ms = latencies.empty() ? nan : latencies.back() / 1e3;
+    if (observer.latencies_lost() > 0) {
+        progress("warning: %llu latency samples did not fit", static_cast<unsigned long long>(observer.latencies_lost()));
+    }
+    progress("CPU %.2f %% of a core, %.1f frames/s, RSS %.0f -> %.0f KiB, latency p99 %.3f ms", r.cpu_percent,
+             r.frames_per_s, r.rss_base_kib, r.rss_streaming_kib, r.latency_p99_ms);
+
+    // ---- reconnection storm -------------------------------------------------------
+    progress("storm: stopping the simulator and starting a new one on the same ports");
+    observer.begin_phase(kStormPhase, false);
+    const std::int64_t storm_start = steady_ns();
+    simulator->stop();
+    simulator = std::make_unique<SimulatorProcess>(settings);
+    const bool listening = simulator->wait_listening(timeout);
+    r.storm_sim_restart_s = listening ? seconds_between(storm_start, steady_ns()) : nan;
+    const bool back = listening && wait_ready(observer, kStormPhase, printers, storm_start + timeout.count() * 1000000);
+    r.storm_down = observer.down(kStormPhase);
+    r.storm_back = observer.ready(kStormPhase);
+    r.storm_s = back ? seconds_between(storm_start, observer.all_ready_ns(kStormPhase)) : nan;
+    if (back) {
+        progress("storm: %d seen closed, all back %.3f s after SIGTERM (new simulator listening after %.3f s)",
+                 static_cast<int>(r.storm_down), r.storm_s, r.storm_sim_restart_s);
+    } else {
+        progress("storm: only %d of %d back after %.0f s", static_cast<int>(r.storm_back), printers, options.timeout_s);
+    }
+
+    // ---- destroy --------------------------------------------------------------------
+    sleep_s(std::min(options.settle_s, 1.0));
+    const std::int64_t destroy_start = steady_ns();
+    agent.destroy();
+    r.destroy_ms = seconds_between(destroy_start, steady_ns()) * 1e3;
+    progress("destroy took %.1f ms", r.destroy_ms);
+
+    simulator->stop();
+    std::error_code ignored;
+    std::filesystem::remove_all(work_dir, ignored);
+    if (observer.unknown_ids() > 0) {
+        progress("warning: %llu reports for unknown device ids", static_cast<unsigned long long>(observer.unknown_ids()));
+    }
+    return r;
+}
+
+}  // namespace farm

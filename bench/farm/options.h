@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#pragma once
+
+// The benchmark's command line. The same options are handed on to the
+// process that measures one farm size.
+
+#include <string>
+#include <vector>
+
+namespace farm {
+
+struct Options {
+    std::vector<int> counts{10, 100, 1000};
+    double window_s = 20;
+    double settle_s = 2;
+    double timeout_s = 60;
+    int base_port = 17200;
+    std::string printing = "25%";
+    int log_level = 3;
+    std::string log_dir;  // empty: a temporary folder, removed afterwards
+    std::string csv_path = "farm_bench.csv";
+    std::string simulator;
+    std::string plugin;
+    bool help = false;
+
+    // Set only in the process that measures one farm.
+    int run_one = 0;
+    int result_fd = -1;
+};
+
+// Throws std::invalid_argument with a message fit for the user.
+Options parse_options(int argc, char** argv);
+std::string usage();
+// The options of a measuring process for one farm size.
+std::vector<std::string> child_arguments(const Options& options, int count, int result_fd);
+
+}  // namespace farm

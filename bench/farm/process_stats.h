@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#pragma once
+
+// What the benchmark reads about processes: its own CPU time and resident
+// memory, another process's CPU time, the clocks it measures with.
+
+#include <sys/types.h>
+
+#include <cstdint>
+
+namespace farm {
+
+// User plus system time of every thread of this process, in seconds.
+double own_cpu_seconds();
+// User plus system time of another process (from /proc/PID/stat), in
+// seconds; negative when it cannot be read.
+double process_cpu_seconds(pid_t pid);
+// VmRSS of this process in KiB; negative when it cannot be read.
+double own_rss_kib();
+// The one-minute load average, for judging how quiet the machine was.
+double load_average();
+
+// A thousand printers need a thousand sockets, beyond the usual soft limit
+// of 1024 open files. Returns the soft limit in force afterwards.
+std::uint64_t raise_file_limit();
+
+// The plug-in writes progress traces to standard output; pointing fd 1 at
+// /dev/null keeps them from costing terminal time and from garbling output.
+// Returns a private duplicate of the previous fd 1, or -1.
+int silence_stdout();
+
+std::int64_t steady_ns();
+double wall_seconds();
+
+}  // namespace farm

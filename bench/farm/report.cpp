@@ -1,0 +1,119 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#include "report.h"
+
+#include <cmath>
+#include <fstream>
+
+namespace farm {
+namespace {
+
+std::string number(double value, const char* format) {
+    if (std::isnan(value)) return "-";
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+std::string verdict(const Goal& goal, const FarmResult& result) {
+    const double figure = result.*goal.figure;
+    if (std::isnan(figure)) return "miss (not measured)";
+    char text[96];
+    if (meets(goal, result)) {
+        std::snprintf(text, sizeof text, "pass (%.0f %% of the limit)", 100.0 * figure / goal.limit);
+    } else {
+        std::snprintf(text, sizeof text, "miss by %.3g %s (%.0f %% over)", figure - goal.limit, goal.unit,
+                      100.0 * (figure - goal.limit) / goal.limit);
+    }
+    return text;
+}
+
+}  // namespace
+
+const std::vector<Goal>& goals() {
+    static const std::vector<Goal> list = {
+        {"steady CPU, % of one core", "< 15", 15.0, false, &FarmResult::cpu_percent, "%"},
+        {"resident memory per printer, KiB", "< 100", 100.0, false, &FarmResult::rss_kib_per_printer, "KiB"},
+        {"latency p99, ms", "< 5", 5.0, false, &FarmResult::latency_p99_ms, "ms"},
+        {"all back after a storm, s", "<= 20 (2 passes)", 20.0, true, &FarmResult::storm_s, "s"},
+        {"destroy with all open, ms", "< 1000", 1000.0, false, &FarmResult::destroy_ms, "ms"},
+    };
+    return list;
+}
+
+bool meets(const Goal& goal, const FarmResult& result) {
+    const double figure = result.*goal.figure;
+    if (std::isnan(figure)) return false;
+    return goal.inclusive ? figure <= goal.limit : figure < goal.limit;
+}
+
+void print_table(std::FILE* out, const std::vector<FarmResult>& results, double window_s) {
+    std::fprintf(out, "\nfarm benchmark: %.0f s steady window; status frames every 250 ms per printer\n\n", window_s);
+    std::fprintf(out, "%8s %9s %7s %9s %15s %11s %8s %8s %8s %8s %10s\n", "printers", "connect", "CPU", "CPU/frame",
+                 "frames/s", "RSS/printer", "p50", "p99", "max", "storm", "destroy");
+    std::fprintf(out, "%8s %9s %7s %9s %15s %11s %8s %8s %8s %8s %10s\n", "", "s", "% core", "us",
+                 "got (expected)", "KiB", "ms", "ms", "ms", "s", "ms");
+    for (const auto& r : results) {
+        const std::string frames =
+            number(r.frames_per_s, "%.0f") + " (" + number(r.expected_frames_per_s, "%.0f") + ")";
+        std::fprintf(out, "%8.0f %9s %7s %9s %15s %11s %8s %8s %8s %8s %10s\n", r.printers,
+                     number(r.connect_s, "%.3f").c_str(), number(r.cpu_percent, "%.2f").c_str(),
+                     number(r.cpu_us_per_frame, "%.1f").c_str(), frames.c_str(),
+                     number(r.rss_kib_per_printer, "%.1f").c_str(), number(r.latency_p50_ms, "%.3f").c_str(),
+                     number(r.latency_p99_ms, "%.3f").c_str(), number(r.latency_max_ms, "%.2f").c_str(),
+                     number(r.storm_s, "%.2f").c_str(), number(r.destroy_ms, "%.1f").c_str());
+    }
+    std::fprintf(out,
+                 "\nframes: status frames told apart by the send stamp in each (the plug-in reports\n"
+                 "twice per frame); CPU: this process (user + sys), the simulator not counted.\n");
+    for (const auto& r : results) {
+        std::fprintf(out,
+                     "  N=%.0f: %.0f reports for %.0f frames; %.0f latency samples; storm: %.0f seen closed, "
+                     "new simulator listening after %s s; simulator CPU %s %%; load %.2f\n",
+                     r.printers, r.reports, r.frames, r.latency_samples, r.storm_down,
+                     number(r.storm_sim_restart_s, "%.2f").c_str(), number(r.simulator_cpu_percent, "%.1f").c_str(),
+                     r.load_average);
+    }
+
+    const FarmResult* goal_row = nullptr;
+    for (const auto& r : results) {
+        if (r.printers == kGoalPrinters) goal_row = &r;
+    }
+    std::fprintf(out, "\ngoals for N=%d:\n", kGoalPrinters);
+    if (!goal_row) {
+        std::fprintf(out, "  not judged: no run with %d printers\n", kGoalPrinters);
+        return;
+    }
+    for (const auto& goal : goals()) {
+        std::fprintf(out, "  %-34s %-18s %10s  %s\n", goal.name, goal.target,
+                     number(goal_row->*goal.figure, "%.3f").c_str(), verdict(goal, *goal_row).c_str());
+    }
+}
+
+bool write_csv(const std::string& path, const std::vector<FarmResult>& results) {
+    std::ofstream out(path, std::ios::trunc);
+    if (!out) return false;
+    const auto& fields = result_fields();
+    for (std::size_t i = 0; i < fields.size(); ++i) out << (i ? "," : "") << fields[i].name;
+    for (const char* name : {"goal_cpu", "goal_memory", "goal_latency", "goal_storm", "goal_destroy"}) out << "," << name;
+    out << "\n";
+    for (const auto& r : results) {
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const double value = r.*fields[i].member;
+            out << (i ? "," : "");
+            if (!std::isnan(value)) {
+                char text[64];
+                std::snprintf(text, sizeof text, "%.6g", value);
+                out << text;
+            }
+        }
+        for (const auto& goal : goals()) {
+            out << ",";
+            if (r.printers == kGoalPrinters) out << (meets(goal, r) ? "pass" : "miss");
+        }
+        out << "\n";
+    }
+    return static_cast<bool>(out.flush());
+}
+
+}  // namespace farm

@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#pragma once
+
+// The simulated printers run in a process of their own, so that their CPU
+// and memory are not charged to the host being measured.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace farm {
+
+struct SimulatorSettings {
+    std::string program;
+    int base_port = 0;
+    int count = 0;
+    std::string printing;  // a count or a share such as "25%"
+    std::string ports_file;
+};
+
+class SimulatorProcess {
+public:
+    // Starts the simulator; it dies with the benchmark if the benchmark dies.
+    explicit SimulatorProcess(const SimulatorSettings& settings);
+    // Sends SIGTERM and reaps it if still running.
+    ~SimulatorProcess();
+    SimulatorProcess(const SimulatorProcess&) = delete;
+    SimulatorProcess& operator=(const SimulatorProcess&) = delete;
+
+    // Waits until every printer listens (the simulator then writes its ports
+    // file). False on timeout or when the simulator exited first.
+    bool wait_listening(std::chrono::milliseconds timeout);
+    // SIGTERM, then wait for the exit: every printer closes its connections.
+    void stop();
+
+    pid_t pid() const { return pid_; }
+    const std::vector<std::string>& addresses() const { return addresses_; }
+
+private:
+    SimulatorSettings settings_;
+    pid_t pid_ = -1;
+    std::vector<std::string> addresses_;
+};
+
+// True when nothing is bound to any 127.0.0.1 port of base..base+count-1;
+// otherwise *busy names the first taken one.
+bool ports_free(int base_port, int count, int* busy);
+
+}  // namespace farm

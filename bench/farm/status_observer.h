@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#pragma once
+
+// The host's machine-status callback and what it counts. It runs on the
+// plug-in's network thread for every report while the benchmark's main
+// thread only reads counters, so the callback keeps to preallocated arrays
+// and single-writer atomics: whatever it costs is charged to the host.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pemra_network/machine_status.h"
+
+namespace farm {
+
+class StatusObserver {
+public:
+    StatusObserver(int printers, std::size_t latency_capacity);
+
+    static std::string device_id(int index);
+
+    // The callback body. Must be called from one thread only (the plug-in
+    // calls every callback of an agent on its one network thread).
+    void on_status(const std::string& device_id, const MachineStatus& status);
+
+    // Phases count "open and subscribed" afresh: a printer is counted once
+    // per phase, and only after it was seen not open within that phase
+    // (or was marked so, for the first connect).
+    void begin_phase(int phase, bool all_start_down);
+    int ready(int phase) const { return ready_count_[phase].load(std::memory_order_acquire); }
+    int down(int phase) const { return down_count_[phase].load(std::memory_order_acquire); }
+    // Steady-clock time at which the last printer of the phase became ready; 0 before.
+    std::int64_t all_ready_ns(int phase) const { return all_ready_ns_[phase].load(std::memory_order_acquire); }
+
+    // Frames are told apart by the send stamp the simulator puts in every
+    // status frame: the plug-in reports once per element of the frame, and
+    // only the first of those reports carries a new stamp.
+    std::uint64_t frames() const { return frames_.load(std::memory_order_relaxed); }
+    std::uint64_t reports() const { return reports_.load(std::memory_order_relaxed); }
+    std::uint64_t unknown_ids() const { return unknown_ids_.load(std::memory_order_relaxed); }
+
+    void start_sampling() { sampling_.store(true, std::memory_order_release); }
+    void stop_sampling() { sampling_.store(false, std::memory_order_release); }
+    // Send-to-callback latencies in microseconds, in arrival order.
+    std::vector<double> latencies_us() const;
+    std::uint64_t latencies_lost() const { return latencies_lost_.load(std::memory_order_relaxed); }
+
+private:
+    static constexpr int kPhases = 4;
+    int index_of(const std::string& device_id) const;
+
+    const int printers_;
+    std::atomic<int> phase_{0};
+    std::unique_ptr<double[]> last_stamp_;                 // network thread only
+    std::unique_ptr<std::atomic<int>[]> down_phase_;
+    std::unique_ptr<std::atomic<int>[]> ready_phase_;
+    std::atomic<int> ready_count_[kPhases] = {};
+    std::atomic<int> down_count_[kPhases] = {};
+    std::atomic<std::int64_t> all_ready_ns_[kPhases] = {};
+
+    std::atomic<std::uint64_t> frames_{0};
+    std::atomic<std::uint64_t> reports_{0};
+    std::atomic<std::uint64_t> unknown_ids_{0};
+
+    std::atomic<bool> sampling_{false};
+    const std::size_t latency_capacity_;
+    std::unique_ptr<double[]> latencies_;
+    // Published with release after the sample is written, so the reader
+    // never sees a slot that is still being filled.
+    std::atomic<std::size_t> latency_count_{0};
+    std::atomic<std::uint64_t> latencies_lost_{0};
+};
+
+}  // namespace farm
