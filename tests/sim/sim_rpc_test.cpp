@@ -2,6 +2,8 @@
 // Copyright (c) 2026 The pemra_network authors
 //
 // The JSON-RPC framing and the identity methods.
+#include <algorithm>
+
 #include "sim_fixture.h"
 
 namespace sim_test {
