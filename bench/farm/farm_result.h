@@ -34,7 +34,10 @@ struct FarmResult {
     double storm_s = 0;            // SIGTERM until all open and subscribed again
     double storm_back = 0;         // printers back by then
     double destroy_ms = 0;
+    double io_thread_cpu_percent = 0;  // the plug-in's network thread alone
+    double io_thread_wait_ms_per_s = 0;  // runnable but not on a CPU
     double simulator_cpu_percent = 0;  // the other process, for context only
+    double simulator_wait_ms_per_s = 0;
     double load_average = 0;       // 1-minute load when the window began
 };
 

@@ -3,6 +3,7 @@
 #include "farm_run.h"
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -26,6 +27,9 @@ namespace {
 constexpr double kFramesPerSecond = 4.0;
 constexpr int kConnectPhase = 1;
 constexpr int kStormPhase = 2;
+
+// The name the plug-in gives its network thread, for the scheduler's figures.
+constexpr const char* kNetworkThread = "pemra-io";
 
 int g_printers = 0;
 
@@ -57,6 +61,22 @@ double percentile(const std::vector<double>& sorted, double share) {
     if (sorted.empty()) return std::nan("");
     const auto rank = static_cast<std::size_t>(std::ceil(share * static_cast<double>(sorted.size())));
     return sorted[std::min(sorted.size(), std::max<std::size_t>(rank, 1)) - 1];
+}
+
+bool known(const SchedTimes& before, const SchedTimes& after) { return before.on_cpu_s >= 0 && after.on_cpu_s >= 0; }
+
+void write_samples(const std::string& prefix, int printers, const std::vector<StatusObserver::Sample>& samples) {
+    const std::string path = prefix + "-" + std::to_string(printers) + ".csv";
+    std::FILE* out = std::fopen(path.c_str(), "w");
+    if (!out) {
+        progress("warning: cannot write %s", path.c_str());
+        return;
+    }
+    std::fprintf(out, "printer,sent,received,latency_us\n");
+    for (const auto& s : samples) {
+        std::fprintf(out, "%d,%.6f,%.6f,%.1f\n", s.printer, s.sent, s.received, (s.received - s.sent) * 1e6);
+    }
+    std::fclose(out);
 }
 
 std::string make_work_dir() {
@@ -149,6 +169,8 @@ FarmResult run_farm(const Options& options, int printers) {
     r.load_average = load_average();
     const double cpu_before = own_cpu_seconds();
     const double simulator_before = process_cpu_seconds(simulator->pid());
+    const SchedTimes io_before = sched_times(getpid(), kNetworkThread);
+    const SchedTimes simulator_sched_before = sched_times(simulator->pid(), nullptr);
     const std::uint64_t frames_before = observer.frames();
     const std::uint64_t reports_before = observer.reports();
     const std::int64_t window_start = steady_ns();
@@ -158,6 +180,8 @@ FarmResult run_farm(const Options& options, int printers) {
     const std::int64_t window_end = steady_ns();
     const double cpu_after = own_cpu_seconds();
     const double simulator_after = process_cpu_seconds(simulator->pid());
+    const SchedTimes io_after = sched_times(getpid(), kNetworkThread);
+    const SchedTimes simulator_sched_after = sched_times(simulator->pid(), nullptr);
     r.frames = static_cast<double>(observer.frames() - frames_before);
     r.reports = static_cast<double>(observer.reports() - reports_before);
     r.rss_streaming_kib = own_rss_kib();
@@ -172,17 +196,30 @@ FarmResult run_farm(const Options& options, int printers) {
     r.simulator_cpu_percent =
         simulator_before >= 0 && simulator_after >= 0 ? 100.0 * (simulator_after - simulator_before) / r.window_s : nan;
 
-    std::vector<double> latencies = observer.latencies_us();
+    r.io_thread_cpu_percent = known(io_before, io_after) ? 100.0 * (io_after.on_cpu_s - io_before.on_cpu_s) / r.window_s : nan;
+    r.io_thread_wait_ms_per_s =
+        known(io_before, io_after) ? 1e3 * (io_after.waiting_s - io_before.waiting_s) / r.window_s : nan;
+    r.simulator_wait_ms_per_s = known(simulator_sched_before, simulator_sched_after)
+                                    ? 1e3 * (simulator_sched_after.waiting_s - simulator_sched_before.waiting_s) / r.window_s
+                                    : nan;
+
+    const std::vector<StatusObserver::Sample> samples = observer.samples();
+    if (!options.samples_prefix.empty()) write_samples(options.samples_prefix, printers, samples);
+    std::vector<double> latencies;
+    latencies.reserve(samples.size());
+    for (const auto& sample : samples) latencies.push_back((sample.received - sample.sent) * 1e6);
     std::sort(latencies.begin(), latencies.end());
     r.latency_samples = static_cast<double>(latencies.size());
     r.latency_p50_ms = percentile(latencies, 0.50) / 1e3;
     r.latency_p99_ms = percentile(latencies, 0.99) / 1e3;
     r.latency_max_ms = latencies.empty() ? nan : latencies.back() / 1e3;
-    if (observer.latencies_lost() > 0) {
-        progress("warning: %llu latency samples did not fit", static_cast<unsigned long long>(observer.latencies_lost()));
+    if (observer.samples_lost() > 0) {
+        progress("warning: %llu latency samples did not fit", static_cast<unsigned long long>(observer.samples_lost()));
     }
-    progress("CPU %.2f %% of a core, %.1f frames/s, RSS %.0f -> %.0f KiB, latency p99 %.3f ms", r.cpu_percent,
-             r.frames_per_s, r.rss_base_kib, r.rss_streaming_kib, r.latency_p99_ms);
+    progress("CPU %.2f %% of a core (network thread %.2f %%, waited for a CPU %.1f ms/s), %.1f frames/s, "
+             "RSS %.0f -> %.0f KiB, latency p50 %.3f p99 %.3f max %.3f ms",
+             r.cpu_percent, r.io_thread_cpu_percent, r.io_thread_wait_ms_per_s, r.frames_per_s, r.rss_base_kib,
+             r.rss_streaming_kib, r.latency_p50_ms, r.latency_p99_ms, r.latency_max_ms);
 
     // ---- reconnection storm -------------------------------------------------------
     progress("storm: stopping the simulator and starting a new one on the same ports");

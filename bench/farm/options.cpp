@@ -83,6 +83,8 @@ Options parse_options(int argc, char** argv) {
             o.log_dir = value();
         } else if (arg == "--csv") {
             o.csv_path = value();
+        } else if (arg == "--samples") {
+            o.samples_prefix = value();
         } else if (arg == "--simulator") {
             o.simulator = value();
         } else if (arg == "--plugin") {
@@ -124,6 +126,8 @@ Progress goes to stderr, the table to stdout, the figures also to a CSV file.
   --log-dir DIR      keep the plug-in's log under DIR/log (default: a
                      temporary folder, removed afterwards)
   --csv FILE         CSV output (default farm_bench.csv)
+  --samples PREFIX   also write every latency sample of the window (printer,
+                     send stamp, callback time) to PREFIX-N.csv
   --simulator PATH   the printer simulator (default: the one built with this)
   --plugin PATH      the plug-in library (default: the one built with this)
   --help             this text
@@ -136,6 +140,10 @@ std::vector<std::string> child_arguments(const Options& o, int count, int result
                                      "--timeout",   shortest(o.timeout_s),     "--base-port", std::to_string(o.base_port),
                                      "--printing",  o.printing,                "--log-level", std::to_string(o.log_level),
                                      "--simulator", o.simulator,               "--plugin",    o.plugin};
+    if (!o.samples_prefix.empty()) {
+        args.push_back("--samples");
+        args.push_back(o.samples_prefix);
+    }
     if (!o.log_dir.empty()) {
         args.push_back("--log-dir");
         args.push_back(o.log_dir);

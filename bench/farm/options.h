@@ -20,6 +20,7 @@ struct Options {
     int log_level = 3;
     std::string log_dir;  // empty: a temporary folder, removed afterwards
     std::string csv_path = "farm_bench.csv";
+    std::string samples_prefix;  // non-empty: every latency sample to PREFIX-N.csv
     std::string simulator;
     std::string plugin;
     bool help = false;

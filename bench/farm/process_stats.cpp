@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -46,6 +47,24 @@ double process_cpu_seconds(pid_t pid) {
     const long ticks = sysconf(_SC_CLK_TCK);
     if (ticks <= 0) return -1;
     return static_cast<double>(utime + stime) / static_cast<double>(ticks);
+}
+
+SchedTimes sched_times(pid_t pid, const char* thread) {
+    SchedTimes total;
+    std::error_code ec;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, ec)) {
+        std::string name;
+        std::ifstream(task.path() / "comm") >> name;
+        if (thread && *thread && name != thread) continue;
+        unsigned long long on_cpu_ns = 0, waiting_ns = 0;
+        std::ifstream stat(task.path() / "schedstat");
+        if (!(stat >> on_cpu_ns >> waiting_ns)) continue;
+        if (total.on_cpu_s < 0) total = SchedTimes{0, 0};
+        total.on_cpu_s += static_cast<double>(on_cpu_ns) / 1e9;
+        total.waiting_s += static_cast<double>(waiting_ns) / 1e9;
+    }
+    return total;
 }
 
 double own_rss_kib() {

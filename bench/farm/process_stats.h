@@ -16,6 +16,15 @@ double own_cpu_seconds();
 // User plus system time of another process (from /proc/PID/stat), in
 // seconds; negative when it cannot be read.
 double process_cpu_seconds(pid_t pid);
+// Scheduler accounting of the threads of a process whose name is `thread`
+// (every thread when it is empty), summed: time on a CPU and time spent
+// runnable but waiting for one. Negative when nothing could be read.
+struct SchedTimes {
+    double on_cpu_s = -1;
+    double waiting_s = -1;
+};
+SchedTimes sched_times(pid_t pid, const char* thread);
+
 // VmRSS of this process in KiB; negative when it cannot be read.
 double own_rss_kib();
 // The one-minute load average, for judging how quiet the machine was.

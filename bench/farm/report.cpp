@@ -69,10 +69,13 @@ void print_table(std::FILE* out, const std::vector<FarmResult>& results, double 
     for (const auto& r : results) {
         std::fprintf(out,
                      "  N=%.0f: %.0f reports for %.0f frames; %.0f latency samples; storm: %.0f seen closed, "
-                     "new simulator listening after %s s; simulator CPU %s %%; load %.2f\n",
+                     "new simulator listening after %s s\n"
+                     "        network thread %s %% of a core, waited for a CPU %s ms/s; simulator %s %%, "
+                     "waited %s ms/s; load %.2f\n",
                      r.printers, r.reports, r.frames, r.latency_samples, r.storm_down,
-                     number(r.storm_sim_restart_s, "%.2f").c_str(), number(r.simulator_cpu_percent, "%.1f").c_str(),
-                     r.load_average);
+                     number(r.storm_sim_restart_s, "%.2f").c_str(), number(r.io_thread_cpu_percent, "%.2f").c_str(),
+                     number(r.io_thread_wait_ms_per_s, "%.1f").c_str(), number(r.simulator_cpu_percent, "%.1f").c_str(),
+                     number(r.simulator_wait_ms_per_s, "%.1f").c_str(), r.load_average);
     }
 
     const FarmResult* goal_row = nullptr;

@@ -21,13 +21,13 @@ void bump(std::atomic<T>& counter) {
 
 }  // namespace
 
-StatusObserver::StatusObserver(int printers, std::size_t latency_capacity)
+StatusObserver::StatusObserver(int printers, std::size_t sample_capacity)
     : printers_(printers),
       last_stamp_(new double[static_cast<std::size_t>(printers)]),
       down_phase_(new std::atomic<int>[static_cast<std::size_t>(printers)]),
       ready_phase_(new std::atomic<int>[static_cast<std::size_t>(printers)]),
-      latency_capacity_(latency_capacity),
-      latencies_(new double[latency_capacity]) {
+      sample_capacity_(sample_capacity),
+      samples_(new Sample[sample_capacity]) {
     for (int i = 0; i < printers; ++i) {
         last_stamp_[i] = 0;
         down_phase_[i].store(0);
@@ -35,7 +35,7 @@ StatusObserver::StatusObserver(int printers, std::size_t latency_capacity)
     }
     // Touched now so that the pages are resident before the memory baseline
     // is taken and do not count as the plug-in's growth.
-    std::memset(latencies_.get(), 0, latency_capacity * sizeof(double));
+    std::memset(static_cast<void*>(samples_.get()), 0, sample_capacity * sizeof(Sample));
 }
 
 std::string StatusObserver::device_id(int index) { return kPrefix + std::to_string(index); }
@@ -63,13 +63,13 @@ void StatusObserver::on_status(const std::string& device_id, const MachineStatus
         last_stamp_[i] = stamp;
         bump(frames_);
         if (sampling_.load(std::memory_order_acquire)) {
-            const double latency_us = (wall_seconds() - stamp) * 1e6;
-            const std::size_t count = latency_count_.load(std::memory_order_relaxed);
-            if (count < latency_capacity_) {
-                latencies_[count] = latency_us;
-                latency_count_.store(count + 1, std::memory_order_release);
+            const double received = wall_seconds();
+            const std::size_t count = sample_count_.load(std::memory_order_relaxed);
+            if (count < sample_capacity_) {
+                samples_[count] = Sample{stamp, received, i};
+                sample_count_.store(count + 1, std::memory_order_release);
             } else {
-                bump(latencies_lost_);
+                bump(samples_lost_);
             }
         }
     }
@@ -98,9 +98,9 @@ void StatusObserver::begin_phase(int phase, bool all_start_down) {
     phase_.store(phase, std::memory_order_release);
 }
 
-std::vector<double> StatusObserver::latencies_us() const {
-    const std::size_t count = latency_count_.load(std::memory_order_acquire);
-    return std::vector<double>(latencies_.get(), latencies_.get() + count);
+std::vector<StatusObserver::Sample> StatusObserver::samples() const {
+    const std::size_t count = sample_count_.load(std::memory_order_acquire);
+    return std::vector<Sample>(samples_.get(), samples_.get() + count);
 }
 
 }  // namespace farm

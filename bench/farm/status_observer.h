@@ -20,7 +20,7 @@ namespace farm {
 
 class StatusObserver {
 public:
-    StatusObserver(int printers, std::size_t latency_capacity);
+    StatusObserver(int printers, std::size_t sample_capacity);
 
     static std::string device_id(int index);
 
@@ -44,11 +44,16 @@ public:
     std::uint64_t reports() const { return reports_.load(std::memory_order_relaxed); }
     std::uint64_t unknown_ids() const { return unknown_ids_.load(std::memory_order_relaxed); }
 
+    struct Sample {
+        double sent;      // the simulator's stamp, seconds since the epoch
+        double received;  // wall clock in the callback
+        int printer;
+    };
     void start_sampling() { sampling_.store(true, std::memory_order_release); }
     void stop_sampling() { sampling_.store(false, std::memory_order_release); }
-    // Send-to-callback latencies in microseconds, in arrival order.
-    std::vector<double> latencies_us() const;
-    std::uint64_t latencies_lost() const { return latencies_lost_.load(std::memory_order_relaxed); }
+    // The first report of every frame while sampling, in arrival order.
+    std::vector<Sample> samples() const;
+    std::uint64_t samples_lost() const { return samples_lost_.load(std::memory_order_relaxed); }
 
 private:
     static constexpr int kPhases = 4;
@@ -68,12 +73,12 @@ private:
     std::atomic<std::uint64_t> unknown_ids_{0};
 
     std::atomic<bool> sampling_{false};
-    const std::size_t latency_capacity_;
-    std::unique_ptr<double[]> latencies_;
+    const std::size_t sample_capacity_;
+    std::unique_ptr<Sample[]> samples_;
     // Published with release after the sample is written, so the reader
     // never sees a slot that is still being filled.
-    std::atomic<std::size_t> latency_count_{0};
-    std::atomic<std::uint64_t> latencies_lost_{0};
+    std::atomic<std::size_t> sample_count_{0};
+    std::atomic<std::uint64_t> samples_lost_{0};
 };
 
 }  // namespace farm
