@@ -20,7 +20,8 @@ const std::vector<FieldInfo>& result_fields() {
         FARM_FIELD(rss_base_kib),      FARM_FIELD(rss_streaming_kib),     FARM_FIELD(rss_kib_per_printer),
         FARM_FIELD(latency_samples),   FARM_FIELD(latency_p50_ms),        FARM_FIELD(latency_p99_ms),
         FARM_FIELD(latency_max_ms),    FARM_FIELD(storm_down),            FARM_FIELD(storm_sim_restart_s),
-        FARM_FIELD(storm_s),           FARM_FIELD(storm_back),            FARM_FIELD(destroy_ms),
+        FARM_FIELD(storm_s),           FARM_FIELD(storm_pass_s),          FARM_FIELD(storm_reconnect_s),
+        FARM_FIELD(storm_attempts),    FARM_FIELD(storm_back),            FARM_FIELD(destroy_ms),
         FARM_FIELD(io_thread_cpu_percent), FARM_FIELD(io_thread_wait_ms_per_s),
         FARM_FIELD(simulator_cpu_percent), FARM_FIELD(simulator_wait_ms_per_s), FARM_FIELD(load_average),
     };

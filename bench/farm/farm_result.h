@@ -32,6 +32,9 @@ struct FarmResult {
     double storm_down = 0;         // printers the host saw closed
     double storm_sim_restart_s = 0;  // SIGTERM until the new simulator listens
     double storm_s = 0;            // SIGTERM until all open and subscribed again
+    double storm_pass_s = 0;       // SIGTERM until the plug-in's first reconnection attempt
+    double storm_reconnect_s = 0;  // that attempt until all open and subscribed again
+    double storm_attempts = 0;     // most reconnection attempts one printer needed
     double storm_back = 0;         // printers back by then
     double destroy_ms = 0;
     double io_thread_cpu_percent = 0;  // the plug-in's network thread alone

@@ -27,6 +27,9 @@ namespace {
 constexpr double kFramesPerSecond = 4.0;
 constexpr int kConnectPhase = 1;
 constexpr int kStormPhase = 2;
+// The plug-in's fixed liveness interval: closed printers are reconnected
+// only on these passes.
+constexpr double kLivenessPassS = 10.0;
 
 // The name the plug-in gives its network thread, for the scheduler's figures.
 constexpr const char* kNetworkThread = "pemra-io";
@@ -128,7 +131,8 @@ FarmResult run_farm(const Options& options, int printers) {
 
     const std::string work_dir = make_work_dir();
     const std::string log_dir = options.log_dir.empty() ? work_dir : options.log_dir;
-    SimulatorSettings settings{options.simulator, options.base_port, printers, options.printing, work_dir + "/ports"};
+    SimulatorSettings settings{options.simulator, options.base_port, printers,
+                               options.printing, work_dir + "/ports", options.simulator_args};
     const auto timeout = std::chrono::milliseconds(static_cast<std::int64_t>(options.timeout_s * 1000));
 
     auto simulator = std::make_unique<SimulatorProcess>(settings);
@@ -143,6 +147,7 @@ FarmResult run_farm(const Options& options, int printers) {
         observer.on_status(device_id, status);
     });
     host.start(agent.get());
+    const std::int64_t agent_start = steady_ns();
     sleep_s(0.3);
     r.rss_base_kib = own_rss_kib();
 
@@ -222,6 +227,14 @@ FarmResult run_farm(const Options& options, int printers) {
              r.rss_streaming_kib, r.latency_p50_ms, r.latency_p99_ms, r.latency_max_ms);
 
     // ---- reconnection storm -------------------------------------------------------
+    if (options.storm_lead_s >= 0) {
+        // Passes follow the start every interval (plus the few milliseconds
+        // each pass takes, which this ignores).
+        const double since_start = seconds_between(agent_start, steady_ns());
+        double at = (std::floor(since_start / kLivenessPassS) + 1) * kLivenessPassS - options.storm_lead_s;
+        if (at < since_start + 0.05) at += kLivenessPassS;
+        sleep_s(at - since_start);
+    }
     progress("storm: stopping the simulator and starting a new one on the same ports");
     observer.begin_phase(kStormPhase, false);
     const std::int64_t storm_start = steady_ns();
@@ -233,9 +246,15 @@ FarmResult run_farm(const Options& options, int printers) {
     r.storm_down = observer.down(kStormPhase);
     r.storm_back = observer.ready(kStormPhase);
     r.storm_s = back ? seconds_between(storm_start, observer.all_ready_ns(kStormPhase)) : nan;
+    const std::int64_t first_attempt = observer.first_attempt_ns(kStormPhase);
+    r.storm_pass_s = first_attempt ? seconds_between(storm_start, first_attempt) : nan;
+    r.storm_reconnect_s = back && first_attempt ? seconds_between(first_attempt, observer.all_ready_ns(kStormPhase)) : nan;
+    r.storm_attempts = observer.most_attempts(kStormPhase);
     if (back) {
-        progress("storm: %d seen closed, all back %.3f s after SIGTERM (new simulator listening after %.3f s)",
-                 static_cast<int>(r.storm_down), r.storm_s, r.storm_sim_restart_s);
+        progress("storm: %d seen closed, all back %.3f s after SIGTERM (new simulator listening after %.3f s, "
+                 "first reconnection attempt after %.3f s, at most %d attempts per printer)",
+                 static_cast<int>(r.storm_down), r.storm_s, r.storm_sim_restart_s, r.storm_pass_s,
+                 static_cast<int>(r.storm_attempts));
     } else {
         progress("storm: only %d of %d back after %.0f s", static_cast<int>(r.storm_back), printers, options.timeout_s);
     }

@@ -73,6 +73,11 @@ Options parse_options(int argc, char** argv) {
         } else if (arg == "--timeout") {
             o.timeout_s = to_number(arg, value());
             if (o.timeout_s <= 0) throw std::invalid_argument("--timeout must be positive");
+        } else if (arg == "--storm-lead") {
+            o.storm_lead_s = to_number(arg, value());
+            // -1 is how the parent hands on "not aligned".
+            const bool aligned = o.storm_lead_s >= 0 && o.storm_lead_s < 10;
+            if (!aligned && o.storm_lead_s != -1) throw std::invalid_argument("--storm-lead: from 0 to under 10");
         } else if (arg == "--base-port") {
             o.base_port = to_int(arg, value(), 1024, 65535);
         } else if (arg == "--printing") {
@@ -83,6 +88,10 @@ Options parse_options(int argc, char** argv) {
             o.log_dir = value();
         } else if (arg == "--csv") {
             o.csv_path = value();
+        } else if (arg.compare(0, 16, "--simulator-arg=") == 0) {
+            o.simulator_args.push_back(arg.substr(16));
+        } else if (arg == "--simulator-arg") {
+            o.simulator_args.push_back(value());
         } else if (arg == "--samples") {
             o.samples_prefix = value();
         } else if (arg == "--simulator") {
@@ -120,6 +129,9 @@ Progress goes to stderr, the table to stdout, the figures also to a CSV file.
   --quick            sizes 10,100 with a 5 s window: a smoke run
   --settle S         pause before the window and before destroy (default 2)
   --timeout S        longest wait for all printers to come up (default 60)
+  --storm-lead S     start the storm S seconds before the plug-in's next
+                     liveness pass (reckoned from the agent's start; default:
+                     right after the window, wherever that falls in the cycle)
   --base-port P      printers listen on P..P+N-1 (default 17200)
   --printing K       printers that print all the time (default 25%)
   --log-level L      the plug-in's log level, 0-5 (default 3, info)
@@ -129,17 +141,26 @@ Progress goes to stderr, the table to stdout, the figures also to a CSV file.
   --samples PREFIX   also write every latency sample of the window (printer,
                      send stamp, callback time) to PREFIX-N.csv
   --simulator PATH   the printer simulator (default: the one built with this)
+  --simulator-arg A  one more argument for the simulator (repeatable), e.g.
+                     --simulator-arg --no-proc-stats
   --plugin PATH      the plug-in library (default: the one built with this)
   --help             this text
 )";
 }
 
 std::vector<std::string> child_arguments(const Options& o, int count, int result_fd) {
-    std::vector<std::string> args = {"--run-one",   std::to_string(count),     "--result-fd", std::to_string(result_fd),
-                                     "--window",    shortest(o.window_s),      "--settle",    shortest(o.settle_s),
-                                     "--timeout",   shortest(o.timeout_s),     "--base-port", std::to_string(o.base_port),
-                                     "--printing",  o.printing,                "--log-level", std::to_string(o.log_level),
-                                     "--simulator", o.simulator,               "--plugin",    o.plugin};
+    std::vector<std::string> args = {
+        "--run-one",    std::to_string(count),       "--result-fd", std::to_string(result_fd),
+        "--window",     shortest(o.window_s),        "--settle",    shortest(o.settle_s),
+        "--timeout",    shortest(o.timeout_s),       "--base-port", std::to_string(o.base_port),
+        "--storm-lead", shortest(o.storm_lead_s),    "--printing",  o.printing,
+        "--log-level",  std::to_string(o.log_level), "--simulator", o.simulator,
+        "--plugin",     o.plugin,
+    };
+    for (const auto& extra : o.simulator_args) {
+        // "=" form: a value that starts with "--" would read as an option.
+        args.push_back("--simulator-arg=" + extra);
+    }
     if (!o.samples_prefix.empty()) {
         args.push_back("--samples");
         args.push_back(o.samples_prefix);

@@ -15,11 +15,13 @@ struct Options {
     double window_s = 20;
     double settle_s = 2;
     double timeout_s = 60;
+    double storm_lead_s = -1;  // negative: the storm follows the window at once
     int base_port = 17200;
     std::string printing = "25%";
     int log_level = 3;
     std::string log_dir;  // empty: a temporary folder, removed afterwards
     std::string csv_path = "farm_bench.csv";
+    std::vector<std::string> simulator_args;  // passed on unchanged, for experiments
     std::string samples_prefix;  // non-empty: every latency sample to PREFIX-N.csv
     std::string simulator;
     std::string plugin;

@@ -7,10 +7,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>

@@ -49,31 +49,36 @@ bool meets(const Goal& goal, const FarmResult& result) {
 
 void print_table(std::FILE* out, const std::vector<FarmResult>& results, double window_s) {
     std::fprintf(out, "\nfarm benchmark: %.0f s steady window; status frames every 250 ms per printer\n\n", window_s);
-    std::fprintf(out, "%8s %9s %7s %9s %15s %11s %8s %8s %8s %8s %10s\n", "printers", "connect", "CPU", "CPU/frame",
-                 "frames/s", "RSS/printer", "p50", "p99", "max", "storm", "destroy");
-    std::fprintf(out, "%8s %9s %7s %9s %15s %11s %8s %8s %8s %8s %10s\n", "", "s", "% core", "us",
-                 "got (expected)", "KiB", "ms", "ms", "ms", "s", "ms");
+    std::fprintf(out, "%8s %9s %7s %9s %15s %11s %8s %8s %8s %8s %8s %10s\n", "printers", "connect", "CPU", "CPU/frame",
+                 "frames/s", "RSS/printer", "p50", "p99", "max", "storm", "attempts", "destroy");
+    std::fprintf(out, "%8s %9s %7s %9s %15s %11s %8s %8s %8s %8s %8s %10s\n", "", "s", "% core", "us",
+                 "got (expected)", "KiB", "ms", "ms", "ms", "s", "", "ms");
     for (const auto& r : results) {
         const std::string frames =
             number(r.frames_per_s, "%.0f") + " (" + number(r.expected_frames_per_s, "%.0f") + ")";
-        std::fprintf(out, "%8.0f %9s %7s %9s %15s %11s %8s %8s %8s %8s %10s\n", r.printers,
+        std::fprintf(out, "%8.0f %9s %7s %9s %15s %11s %8s %8s %8s %8s %8s %10s\n", r.printers,
                      number(r.connect_s, "%.3f").c_str(), number(r.cpu_percent, "%.2f").c_str(),
                      number(r.cpu_us_per_frame, "%.1f").c_str(), frames.c_str(),
                      number(r.rss_kib_per_printer, "%.1f").c_str(), number(r.latency_p50_ms, "%.3f").c_str(),
                      number(r.latency_p99_ms, "%.3f").c_str(), number(r.latency_max_ms, "%.2f").c_str(),
-                     number(r.storm_s, "%.2f").c_str(), number(r.destroy_ms, "%.1f").c_str());
+                     number(r.storm_s, "%.2f").c_str(), number(r.storm_attempts, "%.0f").c_str(),
+                     number(r.destroy_ms, "%.1f").c_str());
     }
     std::fprintf(out,
                  "\nframes: status frames told apart by the send stamp in each (the plug-in reports\n"
-                 "twice per frame); CPU: this process (user + sys), the simulator not counted.\n");
+                 "twice per frame); CPU: this process (user + sys), the simulator not counted;\n"
+                 "storm: from SIGTERM to the simulator until all are open and subscribed again,\n"
+                 "attempts: most reconnection attempts (liveness passes) one printer needed.\n");
     for (const auto& r : results) {
         std::fprintf(out,
                      "  N=%.0f: %.0f reports for %.0f frames; %.0f latency samples; storm: %.0f seen closed, "
-                     "new simulator listening after %s s\n"
+                     "new simulator listening after %s s,\n"
+                     "        first reconnection attempt after %s s, all back %s s after it\n"
                      "        network thread %s %% of a core, waited for a CPU %s ms/s; simulator %s %%, "
                      "waited %s ms/s; load %.2f\n",
                      r.printers, r.reports, r.frames, r.latency_samples, r.storm_down,
-                     number(r.storm_sim_restart_s, "%.2f").c_str(), number(r.io_thread_cpu_percent, "%.2f").c_str(),
+                     number(r.storm_sim_restart_s, "%.2f").c_str(), number(r.storm_pass_s, "%.2f").c_str(),
+                     number(r.storm_reconnect_s, "%.2f").c_str(), number(r.io_thread_cpu_percent, "%.2f").c_str(),
                      number(r.io_thread_wait_ms_per_s, "%.1f").c_str(), number(r.simulator_cpu_percent, "%.1f").c_str(),
                      number(r.simulator_wait_ms_per_s, "%.1f").c_str(), r.load_average);
     }

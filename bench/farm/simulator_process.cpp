@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
@@ -27,6 +28,7 @@ SimulatorProcess::SimulatorProcess(const SimulatorSettings& settings) : settings
                                      "--stamp-send-time",
                                      "--ports-file", settings_.ports_file,
                                      "--quiet"};
+    args.insert(args.end(), settings_.extra_args.begin(), settings_.extra_args.end());
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);

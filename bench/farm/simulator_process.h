@@ -19,6 +19,7 @@ struct SimulatorSettings {
     int count = 0;
     std::string printing;  // a count or a share such as "25%"
     std::string ports_file;
+    std::vector<std::string> extra_args;
 };
 
 class SimulatorProcess {

@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The pemra_network authors
 #include "status_observer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "process_stats.h"
@@ -26,12 +27,16 @@ StatusObserver::StatusObserver(int printers, std::size_t sample_capacity)
       last_stamp_(new double[static_cast<std::size_t>(printers)]),
       down_phase_(new std::atomic<int>[static_cast<std::size_t>(printers)]),
       ready_phase_(new std::atomic<int>[static_cast<std::size_t>(printers)]),
+      attempt_phase_(new std::atomic<int>[static_cast<std::size_t>(printers)]),
+      attempts_(new std::atomic<int>[static_cast<std::size_t>(printers)]),
       sample_capacity_(sample_capacity),
       samples_(new Sample[sample_capacity]) {
     for (int i = 0; i < printers; ++i) {
         last_stamp_[i] = 0;
         down_phase_[i].store(0);
         ready_phase_[i].store(0);
+        attempt_phase_[i].store(0);
+        attempts_[i].store(0);
     }
     // Touched now so that the pages are resident before the memory baseline
     // is taken and do not count as the plug-in's growth.
@@ -76,6 +81,16 @@ void StatusObserver::on_status(const std::string& device_id, const MachineStatus
 
     const int phase = phase_.load(std::memory_order_acquire);
     if (status.connect_state != 1) {
+        if (status.machine_state == 1) {
+            if (attempt_phase_[i].load(std::memory_order_relaxed) != phase) {
+                attempt_phase_[i].store(phase, std::memory_order_relaxed);
+                attempts_[i].store(0, std::memory_order_relaxed);
+            }
+            bump(attempts_[i]);
+            if (first_attempt_ns_[phase].load(std::memory_order_relaxed) == 0) {
+                first_attempt_ns_[phase].store(steady_ns(), std::memory_order_release);
+            }
+        }
         if (down_phase_[i].load(std::memory_order_relaxed) != phase) {
             down_phase_[i].store(phase, std::memory_order_relaxed);
             down_count_[phase].fetch_add(1, std::memory_order_acq_rel);
@@ -96,6 +111,16 @@ void StatusObserver::begin_phase(int phase, bool all_start_down) {
         for (int i = 0; i < printers_; ++i) down_phase_[i].store(phase, std::memory_order_relaxed);
     }
     phase_.store(phase, std::memory_order_release);
+}
+
+int StatusObserver::most_attempts(int phase) const {
+    int most = 0;
+    for (int i = 0; i < printers_; ++i) {
+        if (attempt_phase_[i].load(std::memory_order_relaxed) == phase) {
+            most = std::max(most, attempts_[i].load(std::memory_order_relaxed));
+        }
+    }
+    return most;
 }
 
 std::vector<StatusObserver::Sample> StatusObserver::samples() const {

@@ -36,6 +36,12 @@ public:
     int down(int phase) const { return down_count_[phase].load(std::memory_order_acquire); }
     // Steady-clock time at which the last printer of the phase became ready; 0 before.
     std::int64_t all_ready_ns(int phase) const { return all_ready_ns_[phase].load(std::memory_order_acquire); }
+    // The plug-in announces each reconnection attempt with a report of
+    // machine_state 1: the first of a phase marks the liveness pass that
+    // began reconnecting, and the most any printer needed tells how many
+    // passes it took.
+    std::int64_t first_attempt_ns(int phase) const { return first_attempt_ns_[phase].load(std::memory_order_acquire); }
+    int most_attempts(int phase) const;
 
     // Frames are told apart by the send stamp the simulator puts in every
     // status frame: the plug-in reports once per element of the frame, and
@@ -64,9 +70,12 @@ private:
     std::unique_ptr<double[]> last_stamp_;                 // network thread only
     std::unique_ptr<std::atomic<int>[]> down_phase_;
     std::unique_ptr<std::atomic<int>[]> ready_phase_;
+    std::unique_ptr<std::atomic<int>[]> attempt_phase_;
+    std::unique_ptr<std::atomic<int>[]> attempts_;
     std::atomic<int> ready_count_[kPhases] = {};
     std::atomic<int> down_count_[kPhases] = {};
     std::atomic<std::int64_t> all_ready_ns_[kPhases] = {};
+    std::atomic<std::int64_t> first_attempt_ns_[kPhases] = {};
 
     std::atomic<std::uint64_t> frames_{0};
     std::atomic<std::uint64_t> reports_{0};
