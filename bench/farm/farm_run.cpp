@@ -30,6 +30,8 @@ constexpr int kStormPhase = 2;
 // The plug-in's fixed liveness interval: closed printers are reconnected
 // only on these passes.
 constexpr double kLivenessPassS = 10.0;
+constexpr int kHostCpu = 0;
+constexpr int kSimulatorCpu = 1;
 
 // The name the plug-in gives its network thread, for the scheduler's figures.
 constexpr const char* kNetworkThread = "pemra-io";
@@ -119,6 +121,13 @@ FarmResult run_farm(const Options& options, int printers) {
     if (file_limit < static_cast<std::uint64_t>(printers) + 64) {
         progress("warning: only %llu open files allowed", static_cast<unsigned long long>(file_limit));
     }
+    if (options.pin) {
+        // Before the agent starts its threads, which inherit the mask. The
+        // simulator otherwise often wakes the network thread on its own CPU
+        // and makes it wait until its 10 ms slot of work is done.
+        if (!pin_to_cpu(kHostCpu)) throw std::runtime_error("cannot pin the host to CPU 0");
+        progress("host pinned to CPU %d, simulator to CPU %d", kHostCpu, kSimulatorCpu);
+    }
     int busy = 0;
     if (!ports_free(options.base_port, printers, &busy)) {
         throw std::runtime_error("port " + std::to_string(busy) + " is taken; choose another --base-port");
@@ -132,7 +141,8 @@ FarmResult run_farm(const Options& options, int printers) {
     const std::string work_dir = make_work_dir();
     const std::string log_dir = options.log_dir.empty() ? work_dir : options.log_dir;
     SimulatorSettings settings{options.simulator, options.base_port, printers,
-                               options.printing, work_dir + "/ports", options.simulator_args};
+                               options.printing, work_dir + "/ports", options.simulator_args,
+                               options.pin ? kSimulatorCpu : -1};
     const auto timeout = std::chrono::milliseconds(static_cast<std::int64_t>(options.timeout_s * 1000));
 
     auto simulator = std::make_unique<SimulatorProcess>(settings);

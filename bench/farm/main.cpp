@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
             all_ran = false;
         }
     }
-    farm::print_table(stdout, results, options.window_s);
+    farm::print_table(stdout, results, options.window_s, options.pin);
     if (!farm::write_csv(options.csv_path, results)) {
         std::fprintf(stderr, "pemra-farm-bench: cannot write %s\n", options.csv_path.c_str());
         return 1;

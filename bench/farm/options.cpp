@@ -78,6 +78,8 @@ Options parse_options(int argc, char** argv) {
             // -1 is how the parent hands on "not aligned".
             const bool aligned = o.storm_lead_s >= 0 && o.storm_lead_s < 10;
             if (!aligned && o.storm_lead_s != -1) throw std::invalid_argument("--storm-lead: from 0 to under 10");
+        } else if (arg == "--pin") {
+            o.pin = true;
         } else if (arg == "--base-port") {
             o.base_port = to_int(arg, value(), 1024, 65535);
         } else if (arg == "--printing") {
@@ -132,6 +134,8 @@ Progress goes to stderr, the table to stdout, the figures also to a CSV file.
   --storm-lead S     start the storm S seconds before the plug-in's next
                      liveness pass (reckoned from the agent's start; default:
                      right after the window, wherever that falls in the cycle)
+  --pin              run the host on CPU 0 and the simulator on CPU 1, so that
+                     the network thread never waits behind the simulator
   --base-port P      printers listen on P..P+N-1 (default 17200)
   --printing K       printers that print all the time (default 25%)
   --log-level L      the plug-in's log level, 0-5 (default 3, info)
@@ -157,6 +161,7 @@ std::vector<std::string> child_arguments(const Options& o, int count, int result
         "--log-level",  std::to_string(o.log_level), "--simulator", o.simulator,
         "--plugin",     o.plugin,
     };
+    if (o.pin) args.push_back("--pin");
     for (const auto& extra : o.simulator_args) {
         // "=" form: a value that starts with "--" would read as an option.
         args.push_back("--simulator-arg=" + extra);

@@ -16,6 +16,7 @@ struct Options {
     double settle_s = 2;
     double timeout_s = 60;
     double storm_lead_s = -1;  // negative: the storm follows the window at once
+    bool pin = false;  // host on CPU 0, simulator on CPU 1
     int base_port = 17200;
     std::string printing = "25%";
     int log_level = 3;

@@ -47,8 +47,9 @@ bool meets(const Goal& goal, const FarmResult& result) {
     return goal.inclusive ? figure <= goal.limit : figure < goal.limit;
 }
 
-void print_table(std::FILE* out, const std::vector<FarmResult>& results, double window_s) {
-    std::fprintf(out, "\nfarm benchmark: %.0f s steady window; status frames every 250 ms per printer\n\n", window_s);
+void print_table(std::FILE* out, const std::vector<FarmResult>& results, double window_s, bool pinned) {
+    std::fprintf(out, "\nfarm benchmark: %.0f s steady window; status frames every 250 ms per printer%s\n\n", window_s,
+                 pinned ? "; host on CPU 0, simulator on CPU 1" : "");
     std::fprintf(out, "%8s %9s %7s %9s %15s %11s %8s %8s %8s %8s %8s %10s\n", "printers", "connect", "CPU", "CPU/frame",
                  "frames/s", "RSS/printer", "p50", "p99", "max", "storm", "attempts", "destroy");
     std::fprintf(out, "%8s %9s %7s %9s %15s %11s %8s %8s %8s %8s %8s %10s\n", "", "s", "% core", "us",

@@ -27,7 +27,7 @@ const std::vector<Goal>& goals();
 // "pass" or "miss"; a figure that could not be measured misses.
 bool meets(const Goal& goal, const FarmResult& result);
 
-void print_table(std::FILE* out, const std::vector<FarmResult>& results, double window_s);
+void print_table(std::FILE* out, const std::vector<FarmResult>& results, double window_s, bool pinned);
 // False when the file cannot be written.
 bool write_csv(const std::string& path, const std::vector<FarmResult>& results);
 

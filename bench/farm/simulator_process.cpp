@@ -3,6 +3,7 @@
 #include "simulator_process.h"
 
 #include <arpa/inet.h>
+#include <sched.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -41,6 +42,7 @@ SimulatorProcess::SimulatorProcess(const SimulatorSettings& settings) : settings
         // has threads. A simulator left behind would hold the ports.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != parent) _exit(127);
+        if (settings_.cpu >= 0 && !pin_to_cpu(settings_.cpu)) _exit(126);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -78,6 +80,13 @@ void SimulatorProcess::stop() {
     }
     pid_ = -1;
     std::remove(settings_.ports_file.c_str());
+}
+
+bool pin_to_cpu(int cpu) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    return sched_setaffinity(0, sizeof set, &set) == 0;
 }
 
 bool ports_free(int base_port, int count, int* busy) {

@@ -20,6 +20,7 @@ struct SimulatorSettings {
     std::string printing;  // a count or a share such as "25%"
     std::string ports_file;
     std::vector<std::string> extra_args;
+    int cpu = -1;  // pinned to this CPU when not negative
 };
 
 class SimulatorProcess {
@@ -45,6 +46,9 @@ private:
     pid_t pid_ = -1;
     std::vector<std::string> addresses_;
 };
+
+// Pins the calling process (and the threads it starts later) to one CPU.
+bool pin_to_cpu(int cpu);
 
 // True when nothing is bound to any 127.0.0.1 port of base..base+count-1;
 // otherwise *busy names the first taken one.
