@@ -13,7 +13,7 @@
 #include "agent/printer_manager.h"
 #include "agent/trace.h"
 #include "connection/printer_connection.h"
-#include "protocol/frame_depth.h"
+#include "protocol/frame_outline.h"
 #include "protocol/gcode_notices.h"
 #include "protocol/job_record.h"
 #include "protocol/printer_identity.h"
@@ -28,9 +28,41 @@ using nlohmann::json;
 using json_read::Fields;
 using json_read::present;
 
+namespace {
+
+// Accepts every parse event: a syntax check that builds nothing.
+struct Validator : nlohmann::json_sax<json> {
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override { return true; }
+    bool key(string_t&) override { return true; }
+    bool end_object() override { return true; }
+    bool start_array(std::size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+};
+
+bool is_valid_json(const std::string& text) {
+    Validator validator;
+    return json::sax_parse(text, &validator);
+}
+
+}  // namespace
+
 void PrinterConnection::handle_message(PrinterManager* agent, const std::string& text) {
-    if (protocol::nesting_exceeds(text)) {
+    const protocol::FrameOutline outline = protocol::outline_frame(text);
+    if (outline.too_deep) {
         log::error("frame from ", id, " dropped: nested deeper than ", protocol::kMaxNesting, " levels");
+        return;
+    }
+    if (outline.is_host_statistics()) {
+        // Ignored once it is known to be valid; never built.
+        if (!is_valid_json(text)) log::error("frame from ", id, " dropped: not valid JSON");
         return;
     }
     const json doc = json::parse(text, nullptr, /*allow_exceptions=*/false);
@@ -130,7 +162,7 @@ void PrinterConnection::route_notification(PrinterManager* agent, const std::str
         if (params == doc.end() || !params->is_array()) return;
         for (const json& element : *params) apply_status_update(agent, element);
     } else if (method == "notify_proc_stat_update") {
-        // Host statistics: not read.
+        // Host statistics: not read (most never get here, see handle_message).
     } else if (method == "notify_gcode_response") {
         protocol::apply_gcode_response(status, text);
     } else if (method == "notify_history_changed") {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "protocol/frame_depth.h"
+#include "protocol/frame_outline.h"
 #include "protocol/gcode_notices.h"
 #include "protocol/job_record.h"
 #include "protocol/printer_identity.h"
@@ -196,16 +196,42 @@ TEST(Subscription, NamesWithListSyntaxAreBuiltFromTheParsedList) {
     EXPECT_EQ(param.rfind(R"("objects":{"webhooks":null,"gcode_macro a,b":null,)", 0), 0u) << param;
 }
 
-TEST(FrameDepth, CountsOnlyBracketsOutsideStrings) {
-    EXPECT_FALSE(nesting_exceeds(std::string(64, '[') + std::string(64, ']')));
-    EXPECT_TRUE(nesting_exceeds(std::string(65, '[')));
-    EXPECT_TRUE(nesting_exceeds(std::string(40, '{') + std::string(40, '[')));
-    EXPECT_FALSE(nesting_exceeds("[\"" + std::string(200, '[') + "\"]"));
-    EXPECT_FALSE(nesting_exceeds(R"(["\"[[[[", "\\"])", 1));
-    EXPECT_TRUE(nesting_exceeds(R"([["\\"]])", 1));
+bool too_deep(const std::string& text, std::size_t limit = kMaxNesting) {
+    return outline_frame(text, limit).too_deep;
+}
+
+TEST(FrameOutline, CountsOnlyBracketsOutsideStrings) {
+    EXPECT_FALSE(too_deep(std::string(64, '[') + std::string(64, ']')));
+    EXPECT_TRUE(too_deep(std::string(65, '[')));
+    EXPECT_TRUE(too_deep(std::string(40, '{') + std::string(40, '[')));
+    EXPECT_FALSE(too_deep("[\"" + std::string(200, '[') + "\"]"));
+    EXPECT_FALSE(too_deep(R"(["\"[[[[", "\\"])", 1));
+    EXPECT_TRUE(too_deep(R"([["\\"]])", 1));
     std::string wide;
     for (int i = 0; i < 100; ++i) wide += "[1],";
-    EXPECT_FALSE(nesting_exceeds("[" + wide + "1]", 2));
+    EXPECT_FALSE(too_deep("[" + wide + "1]", 2));
+}
+
+TEST(FrameOutline, RecognisesHostStatisticsOnlyWhenParsingCouldNotSayOtherwise) {
+    struct Row {
+        const char* frame;
+        bool host_statistics;
+    };
+    const Row rows[] = {
+        {R"({"jsonrpc": "2.0", "method": "notify_proc_stat_update", "params": [{"cpu_temp": 45.2, "network": {"lo": {}}}]})", true},
+        {R"({"method":"notify_proc_stat_update"})", true},
+        {R"({"method":"notify_proc_stat_update","id":5})", false},            // a reply after all
+        {R"({"method":"notify_proc_stat_update","id":null})", false},
+        {R"({"method":"notify_proc_stat_update","method":"notify_status_update"})", false},  // the last one wins
+        {R"({"method":"notify\u005fproc_stat_update"})", false},
+        {R"({"met\u0068od":"notify_status_update","method":"notify_proc_stat_update"})", false},
+        {R"({"params":[{"method":"notify_proc_stat_update"}],"method":"notify_status_update"})", false},
+        {R"({"x":"method","method":"notify_status_update"})", false},
+        {R"(["method","notify_proc_stat_update"])", false},
+        {R"({"method":"notify_proc_stat_updates"})", false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(outline_frame(row.frame).is_host_statistics(), row.host_statistics) << row.frame;
+    EXPECT_EQ(outline_frame(R"({"a":"method","method":"notify_gcode_response"})").method, "notify_gcode_response");
 }
 
 }  // namespace
