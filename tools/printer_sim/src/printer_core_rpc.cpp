@@ -296,7 +296,7 @@ void PrinterCore::server_info(const Request& r) {
                {"secrets", "template", "klippy_connection", "jsonrpc", "internal_transport", "application",
                 "websockets", "dbus_manager", "database", "file_manager", "authorization", "klippy_apis",
                 "shell_command", "machine", "data_store", "proc_stats", "job_state", "job_queue", "history",
-                "octoprint_compat", "update_manager", "announcements", "webcam", "extensions"}},
+                "update_manager", "announcements", "webcam", "extensions"}},
               {"failed_components", nlohmann::json::array()},
               {"registered_directories", {"config", "logs", "gcodes", "config_examples", "docs"}},
               {"warnings", nlohmann::json::array()},
