@@ -284,9 +284,11 @@ TEST_F(Inbound, PrinterTextCannotForgeLogRecords) {
     const std::string log = LogEnvironment::text();
     EXPECT_NE(log.find(R"(\r\n"method":"notify_nothing")"), std::string::npos);
     std::istringstream lines(log);
-    const std::regex layout(R"(\[(debug|info|error)\]\t\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{6}\[Thread [^\]]+\]:.*)");
+    // Only the head of each record is matched: std::regex recurses per
+    // character, and some records hold whole subscription replies.
+    const std::regex head(R"(\[(debug|info|error)\]\t\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{6}\[Thread [^\]]+\]:)");
     for (std::string line; std::getline(lines, line);) {
-        EXPECT_TRUE(std::regex_match(line, layout)) << line;
+        EXPECT_TRUE(std::regex_search(line.substr(0, 120), head, std::regex_constants::match_continuous)) << line.substr(0, 120);
         EXPECT_NE(line.rfind("[error]\t2026-01-01 00:00:00.000000", 0), 0u) << "a record began inside printer text";
     }
 }
