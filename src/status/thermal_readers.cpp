@@ -24,11 +24,17 @@ constexpr ModelLimits kModelLimits[] = {
     {"Pemra C300", 300.0, 110.0},
 };
 
-const ModelLimits* limits_for(const std::string& hostname) {
-    for (const auto& limits : kModelLimits) {
-        if (hostname == limits.model) return &limits;
+// Reads a heater's "target"; a target set on a known model also sets that
+// heater's limit (`limit` picks the heater's column of the table).
+void read_target(const Fields& f, const std::string& hostname, double ModelLimits::*limit, double& target,
+                 double& max_temp) {
+    if (!f.read("target", target)) return;
+    for (const auto& model : kModelLimits) {
+        if (hostname == model.model) {
+            max_temp = model.*limit;
+            return;
+        }
     }
-    return nullptr;
 }
 
 void read_switch_entry(const json& status, std::string_view key, bool& member) {
@@ -69,9 +75,7 @@ void apply_extruder(MachineStatus& s, const json& status) {
     Fields f(*entry, "extruder");
     f.read("can_extrude", s.extruder.can_extrude);
     f.read("temperature", s.extruder.temperature);
-    if (f.read("target", s.extruder.target)) {
-        if (const ModelLimits* limits = limits_for(s.hostname)) s.extruder.max_temp = limits->extruder_max;
-    }
+    read_target(f, s.hostname, &ModelLimits::extruder_max, s.extruder.target, s.extruder.max_temp);
     f.read("power", s.extruder.power);
     f.read("pressure_advance", s.extruder.pressure_advance);
     f.read("smooth_time", s.extruder.smooth_time);
@@ -82,9 +86,7 @@ void apply_heater_bed(MachineStatus& s, const json& status) {
     if (!entry) return;
     Fields f(*entry, "heater_bed");
     f.read("temperature", s.heater_bed.temperature);
-    if (f.read("target", s.heater_bed.target)) {
-        if (const ModelLimits* limits = limits_for(s.hostname)) s.heater_bed.max_temp = limits->bed_max;
-    }
+    read_target(f, s.hostname, &ModelLimits::bed_max, s.heater_bed.target, s.heater_bed.max_temp);
     f.read("power", s.heater_bed.power);
 }
 
