@@ -35,7 +35,7 @@ PrinterManager::~PrinterManager() { stop(); }
 
 void PrinterManager::start() {
     std::lock_guard<std::mutex> guard(start_mutex);
-    if (event_loop_ready || stopped) {
+    if (event_loop_ready || stopping.load()) {
         // The client refuses a second initialisation and says so by throwing.
         client->init_asio();
         return;
@@ -64,9 +64,7 @@ void PrinterManager::stop() {
         return;
     }
     std::lock_guard<std::mutex> guard(start_mutex);
-    if (stopped) return;
-    stopped = true;
-    stopping.store(true);  // from here on no host callback fires
+    if (stopping.exchange(true)) return;  // from here on no host callback fires
     {
         std::lock_guard<std::mutex> lock(connections_mutex);
         stop_requested.store(true);
@@ -74,23 +72,20 @@ void PrinterManager::stop() {
     check_wakeup.notify_all();
     outbound.close();
 
-    std::vector<std::shared_ptr<PrinterConnection>> open_records;
-    std::vector<std::shared_ptr<PrinterConnection>> closing_records;
+    std::vector<std::string> open_ids;
     {
         std::lock_guard<std::mutex> lock(connections_mutex);
         for (const auto& [device_id, record] : connections) {
-            if (record->current_state() == Open) open_records.push_back(record);
-        }
-        for (const auto& weak : closing) {
-            if (auto record = weak.lock()) closing_records.push_back(std::move(record));
+            if (record->current_state() == Open) open_ids.push_back(device_id);
         }
     }
-    for (const auto& record : open_records) {
-        log::debug("> Closing connection ", record->id);
-        close(record->id, websocketpp::close::status::going_away, "");
+    for (const auto& device_id : open_ids) {
+        log::debug("> Closing connection ", device_id);
+        close(device_id, websocketpp::close::status::going_away, "");
     }
-    closing_records.insert(closing_records.end(), open_records.begin(), open_records.end());
-    if (io_thread) wait_for_closing_handshakes(closing_records, kCloseHandOver);
+    // close() keeps every open record it removes, these and any the host
+    // disconnected just before, until its closing handshake ends.
+    if (io_thread) wait_for_closing_handshakes(kCloseHandOver);
     if (event_loop_ready) client->stop_perpetual();
 
     log::debug("stop connection thread start");
@@ -130,8 +125,14 @@ void PrinterManager::post(std::function<void()> task) {
     boost::asio::post(client->get_io_service(), std::move(task));
 }
 
-void PrinterManager::wait_for_closing_handshakes(const std::vector<std::shared_ptr<PrinterConnection>>& records,
-                                                 std::chrono::milliseconds limit) {
+void PrinterManager::wait_for_closing_handshakes(std::chrono::milliseconds limit) {
+    std::vector<std::shared_ptr<PrinterConnection>> records;
+    {
+        std::lock_guard<std::mutex> lock(connections_mutex);
+        for (const auto& weak : closing) {
+            if (auto record = weak.lock()) records.push_back(std::move(record));
+        }
+    }
     const auto deadline = std::chrono::steady_clock::now() + limit;
     std::unique_lock<std::mutex> lock(ended_mutex);
     connection_ended.wait_until(lock, deadline, [&] {

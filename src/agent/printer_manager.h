@@ -146,8 +146,7 @@ private:
     void liveness_pass();
     void run_event_loop();
     void enter_thread(ThreadRole role, const char* name);
-    void wait_for_closing_handshakes(const std::vector<std::shared_ptr<PrinterConnection>>& records,
-                                     std::chrono::milliseconds limit);
+    void wait_for_closing_handshakes(std::chrono::milliseconds limit);
     template <typename Slot, typename Payload>
     bool call_slot(const Slot& slot, const std::string& device_id, const Payload& payload);
 
@@ -161,7 +160,7 @@ private:
     std::mutex connections_mutex;
     std::map<std::string, std::shared_ptr<PrinterConnection>> connections;  // guarded by connections_mutex
     // Records that close() removed while open: stop lets their closing
-    // handshakes finish too.
+    // handshakes finish.
     std::vector<std::weak_ptr<PrinterConnection>> closing;  // guarded by connections_mutex
     std::atomic<bool> stop_requested{false};  // set under connections_mutex
     std::condition_variable check_wakeup;     // waits with connections_mutex
@@ -170,8 +169,7 @@ private:
     std::mutex start_mutex;            // serialises start
     bool event_loop_ready = false;     // guarded by start_mutex
     std::atomic<bool> started{false};  // every thread runs
-    std::atomic<bool> stopping{false}; // stop began: no more reports
-    bool stopped = false;              // guarded by start_mutex
+    std::atomic<bool> stopping{false}; // stop began: no more reports; set under start_mutex
 
     std::mutex ended_mutex;  // pairs with connection_ended
     std::condition_variable connection_ended;

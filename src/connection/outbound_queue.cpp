@@ -22,13 +22,14 @@ bool OutboundQueue::push(OutboundMessage message) {
     return true;
 }
 
-bool OutboundQueue::try_push(OutboundMessage message) {
+OutboundQueue::TryPush OutboundQueue::try_push(OutboundMessage& message) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (closed_ || full()) return false;
+    if (closed_) return TryPush::closed;
+    if (full()) return TryPush::full;
     items_.push_back(std::move(message));
     lock.unlock();
     not_empty_.notify_one();
-    return true;
+    return TryPush::accepted;
 }
 
 bool OutboundQueue::pop(OutboundMessage& out) {

@@ -37,7 +37,9 @@ public:
     OutboundQueue(std::size_t capacity, std::chrono::milliseconds wait);
 
     bool push(OutboundMessage message);
-    bool try_push(OutboundMessage message);
+    enum class TryPush { accepted, full, closed };
+    // Takes the message only when it returns accepted.
+    TryPush try_push(OutboundMessage& message);
     bool pop(OutboundMessage& out);
     void close();
 

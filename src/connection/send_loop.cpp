@@ -23,9 +23,8 @@ void PrinterManager::send(std::string device_id, std::int32_t request_id, std::s
     }
     // Waiting here would stall every printer of every agent on this thread;
     // a tracked request dropped now is re-sent by the liveness pass.
-    const std::string dropped_for = message.device_id;
-    if (!outbound.try_push(std::move(message)) && !outbound.closed()) {
-        log::error("outbound queue full: request ", request_id, " for ", dropped_for, " dropped");
+    if (outbound.try_push(message) == OutboundQueue::TryPush::full) {
+        log::error("outbound queue full: request ", request_id, " for ", message.device_id, " dropped");
     }
 }
 

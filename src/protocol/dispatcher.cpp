@@ -28,32 +28,6 @@ using nlohmann::json;
 using json_read::Fields;
 using json_read::present;
 
-namespace {
-
-// Accepts every parse event: a syntax check that builds nothing.
-struct Validator : nlohmann::json_sax<json> {
-    bool null() override { return true; }
-    bool boolean(bool) override { return true; }
-    bool number_integer(number_integer_t) override { return true; }
-    bool number_unsigned(number_unsigned_t) override { return true; }
-    bool number_float(number_float_t, const string_t&) override { return true; }
-    bool string(string_t&) override { return true; }
-    bool binary(binary_t&) override { return true; }
-    bool start_object(std::size_t) override { return true; }
-    bool key(string_t&) override { return true; }
-    bool end_object() override { return true; }
-    bool start_array(std::size_t) override { return true; }
-    bool end_array() override { return true; }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
-};
-
-bool is_valid_json(const std::string& text) {
-    Validator validator;
-    return json::sax_parse(text, &validator);
-}
-
-}  // namespace
-
 void PrinterConnection::handle_message(PrinterManager* agent, const std::string& text) {
     const protocol::FrameOutline outline = protocol::outline_frame(text);
     if (outline.too_deep) {
@@ -61,8 +35,8 @@ void PrinterConnection::handle_message(PrinterManager* agent, const std::string&
         return;
     }
     if (outline.is_host_statistics()) {
-        // Ignored once it is known to be valid; never built.
-        if (!is_valid_json(text)) log::error("frame from ", id, " dropped: not valid JSON");
+        // Ignored once it is known to be valid: checked, never built.
+        if (!json::accept(text)) log::error("frame from ", id, " dropped: not valid JSON");
         return;
     }
     const json doc = json::parse(text, nullptr, /*allow_exceptions=*/false);

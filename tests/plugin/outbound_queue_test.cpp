@@ -32,7 +32,9 @@ bool eventually(Pred ready) {
 TEST(OutboundQueue, DeliversInOrderUpToCapacity) {
     OutboundQueue queue(3, 30s);
     for (int i = 1; i <= 3; ++i) ASSERT_TRUE(queue.push(message(i)));
-    EXPECT_FALSE(queue.try_push(message(4))) << "a full queue refuses without waiting";
+    auto extra = message(4);
+    EXPECT_EQ(queue.try_push(extra), OutboundQueue::TryPush::full) << "a full queue refuses without waiting";
+    EXPECT_EQ(extra.payload, "m4") << "a refused message stays with the caller";
     for (int i = 1; i <= 3; ++i) {
         OutboundMessage out;
         ASSERT_TRUE(queue.pop(out));
@@ -53,7 +55,10 @@ TEST(Timing, ProductConstantsAreTheFixedOnes) {
 
 TEST(OutboundQueue, ProductCapacityIsAThousand) {
     OutboundQueue queue(OutboundQueue::kCapacity, 10ms);
-    for (int i = 0; i < 1000; ++i) ASSERT_TRUE(queue.try_push(message(i)));
+    for (int i = 0; i < 1000; ++i) {
+        auto m = message(i);
+        ASSERT_EQ(queue.try_push(m), OutboundQueue::TryPush::accepted);
+    }
     EXPECT_FALSE(queue.push(message(1000)));
     EXPECT_EQ(queue.size(), 1000u);
 }
@@ -88,6 +93,8 @@ TEST(OutboundQueue, BlockedProducerIsReleasedByClose) {
     OutboundMessage out;
     EXPECT_FALSE(queue.pop(out)) << "queued messages are not delivered after close";
     EXPECT_FALSE(queue.push(message(3)));
+    auto late = message(4);
+    EXPECT_EQ(queue.try_push(late), OutboundQueue::TryPush::closed);
 }
 
 TEST(OutboundQueue, WaitsTimeOut) {
