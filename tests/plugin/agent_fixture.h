@@ -61,12 +61,7 @@ public:
     // Waits until the log holds `part` (records are written as events happen
     // on the network thread, after the report that a test may wait for).
     static bool wait_for(const std::string& part, std::chrono::milliseconds timeout = 5s) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (text().find(part) == std::string::npos) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            std::this_thread::sleep_for(10ms);
-        }
-        return true;
+        return eventually([&] { return text().find(part) != std::string::npos; }, timeout);
     }
 
 private:
@@ -77,13 +72,7 @@ class AgentTest : public ::testing::Test {
 protected:
     void start_agent(const pemra::Timings& timings = fast_timings()) {
         agent = std::make_unique<pemra::PrinterManager>(timings);
-        agent->set_machine_status_changed_fn(events.status_fn());
-        agent->set_file_list_arrived_fn(events.text_fn("file_list"));
-        agent->set_file_meta_arrived_fn(events.text_fn("file_meta"));
-        agent->set_print_history_arrived_fn(events.text_fn("history"));
-        agent->set_error_arrived_fn(events.text_fn("error"));
-        agent->set_file_changed_fn(events.text_fn("file_changed"));
-        agent->set_history_changed_fn(events.text_fn("history_changed"));
+        events.attach(*agent);
         agent->start();
     }
 

@@ -14,6 +14,7 @@
 
 #include "agent/printer_manager.h"
 #include "connection/printer_connection.h"
+#include "host_events.h"
 #include "protocol/requests.h"
 
 namespace {
@@ -22,37 +23,15 @@ using pemra::OutboundMessage;
 using pemra::PrinterConnection;
 using pemra::PrinterManager;
 
-struct Event {
-    std::string kind;
-    std::string device_id;
-    std::string text;
-    MachineStatus status;
-};
-
 class Dispatcher : public ::testing::Test {
 protected:
-    void SetUp() override {
-        agent.set_machine_status_changed_fn([this](std::string id, MachineStatus s) {
-            events.push_back({"status", std::move(id), {}, std::move(s)});
-        });
-        auto text_slot = [this](const char* kind) {
-            return [this, kind](std::string id, std::string text) {
-                events.push_back({kind, std::move(id), std::move(text), {}});
-            };
-        };
-        agent.set_file_list_arrived_fn(text_slot("file_list"));
-        agent.set_file_meta_arrived_fn(text_slot("file_meta"));
-        agent.set_print_history_arrived_fn(text_slot("history"));
-        agent.set_error_arrived_fn(text_slot("error"));
-        agent.set_file_changed_fn(text_slot("file_changed"));
-        agent.set_history_changed_fn(text_slot("history_changed"));
-    }
+    void SetUp() override { host.attach(agent); }
 
     void feed(const std::string& text) { record->handle_message(&agent, text); }
 
     std::vector<std::string> kinds() const {
         std::vector<std::string> out;
-        for (const auto& e : events) out.push_back(e.kind);
+        for (const auto& e : events()) out.push_back(e.kind);
         return out;
     }
 
@@ -61,9 +40,11 @@ protected:
         return {q.begin(), q.end()};
     }
 
+    std::vector<test_host::HostEvent> events() const { return host.all(); }
+
+    test_host::HostEvents host;
     PrinterManager agent;
     std::shared_ptr<PrinterConnection> record = std::make_shared<PrinterConnection>("p1", pemra::ConnectionHandle{}, "ws://x");
-    std::vector<Event> events;
 };
 
 using Kinds = std::vector<std::string>;
@@ -78,11 +59,11 @@ TEST_F(Dispatcher, RepliesReachTheHostAsTheExactText) {
     feed(history);
     feed(odd);
     ASSERT_EQ(kinds(), (Kinds{"file_list", "file_meta", "history", "file_list"}));
-    EXPECT_EQ(events[0].text, files);
-    EXPECT_EQ(events[0].device_id, "p1");
-    EXPECT_EQ(events[1].text, meta);
-    EXPECT_EQ(events[2].text, history);
-    EXPECT_EQ(events[3].text, odd);
+    EXPECT_EQ(events()[0].text, files);
+    EXPECT_EQ(events()[0].device_id, "p1");
+    EXPECT_EQ(events()[1].text, meta);
+    EXPECT_EQ(events()[2].text, history);
+    EXPECT_EQ(events()[3].text, odd);
 }
 
 TEST_F(Dispatcher, EveryReplyClearsItsPendingEntry) {
@@ -104,11 +85,11 @@ TEST_F(Dispatcher, ErrorRepliesRaiseTheTwoNoticesInOrder) {
     feed(R"({"jsonrpc":"2.0","error":"Must home first","id":1})");
     feed(R"({"jsonrpc":"2.0","error":{"code":-32601,"message":"Metadata not available for x.gcode"},"id":5})");
     ASSERT_EQ(kinds(), (Kinds{"error", "error", "error", "error", "error"}));
-    EXPECT_EQ(events[0].text, "Must home first");
-    EXPECT_EQ(events[1].text, "Must home first");
-    EXPECT_EQ(events[2].text, "Move out of range");
-    EXPECT_EQ(events[3].text, "Must home first");
-    EXPECT_EQ(events[4].text, "Move out of range") << "error wins over result";
+    EXPECT_EQ(events()[0].text, "Must home first");
+    EXPECT_EQ(events()[1].text, "Must home first");
+    EXPECT_EQ(events()[2].text, "Move out of range");
+    EXPECT_EQ(events()[3].text, "Must home first");
+    EXPECT_EQ(events()[4].text, "Move out of range") << "error wins over result";
     EXPECT_TRUE(queued().empty());
 }
 
@@ -128,7 +109,7 @@ TEST_F(Dispatcher, ObjectListLeadsToTheSubscriptionRequest) {
 TEST_F(Dispatcher, SubscriptionReplyAppliesStatusAndAsksForTheLastJob) {
     feed(R"({"jsonrpc":"2.0","result":{"eventtime":1.0,"status":{"print_stats":{"state":"standby","filename":""}}},"id":2})");
     ASSERT_EQ(kinds(), Kinds{"status"});
-    EXPECT_EQ(events[0].status.print_state, 1);
+    EXPECT_EQ(events()[0].status.print_state, 1);
     EXPECT_TRUE(queued().empty()) << "no file loaded: no last-job request";
     feed(R"({"jsonrpc":"2.0","result":{"status":{"print_stats":{"state":"printing","filename":"cube.gcode"}}},"id":2})");
     ASSERT_EQ(queued().size(), 1u);
@@ -154,26 +135,26 @@ TEST_F(Dispatcher, LastJobOnlyFromANonEmptyHistory) {
     feed(R"({"result":{"count":2,"jobs":[{"filename":"first.gcode","job_id":"2"},{"filename":"second.gcode"}]},"id":6})");
     EXPECT_EQ(record->status.last_job.filename, "first.gcode");
     EXPECT_EQ(record->status.last_job.job_id, "2");
-    EXPECT_TRUE(events.empty()) << "the last job is reported with the next status";
+    EXPECT_TRUE(events().empty()) << "the last job is reported with the next status";
 }
 
 TEST_F(Dispatcher, NotificationsRouteByMethod) {
     feed(R"({"jsonrpc":"2.0","method":"notify_status_update","params":[{"extruder":{"temperature":201.5}},12345.6]})");
     ASSERT_EQ(kinds(), (Kinds{"status", "status"})) << "object and time stamp: two passes";
-    EXPECT_EQ(events[1].status.extruder.temperature, 201.5);
+    EXPECT_EQ(events()[1].status.extruder.temperature, 201.5);
     EXPECT_EQ(record->status_updates.load(), 2);
 
-    events.clear();
+    host.clear();
     feed(R"({"jsonrpc":"2.0","method":"notify_status_update","params":{"extruder":{"temperature":1}}})");
     feed(R"({"jsonrpc":"2.0","method":"notify_proc_stat_update","params":[{"cpu":1}]})");
     feed(R"({"jsonrpc":"2.0","method":"notify_some_future_thing","params":[]})");
-    EXPECT_TRUE(events.empty());
+    EXPECT_TRUE(events().empty());
 
     feed(R"({"jsonrpc":"2.0","method":"notify_filelist_changed","params":[{"action":"delete_file"}]})");
     feed(R"({"id":null,"jsonrpc":"2.0","method":"notify_gcode_response","params":["load_filament done"]})");
     EXPECT_EQ(record->status.load_filament_state, 3);
     ASSERT_EQ(kinds(), Kinds{"file_changed"});
-    EXPECT_EQ(events[0].text, "");
+    EXPECT_EQ(events()[0].text, "");
 }
 
 TEST_F(Dispatcher, HistoryNotificationAppliesAddedJobsAndReportsOnce) {
@@ -195,14 +176,14 @@ TEST_F(Dispatcher, FirmwareNoticesDeriveTheMachineState) {
     feed(R"({"jsonrpc":"2.0","method":"notify_klippy_shutdown"})");
     feed(R"({"jsonrpc":"2.0","method":"notify_klippy_ready"})");
     feed(R"({"jsonrpc":"2.0","method":"notify_klippy_ready"})");
-    ASSERT_EQ(events.size(), 5u);
-    EXPECT_EQ(events[1].status.klippy_state, 3);
-    EXPECT_EQ(events[1].status.machine_state, 7) << "not still 'printing'";
-    EXPECT_EQ(events[2].status.klippy_state, 4);
-    EXPECT_EQ(events[2].status.machine_state, 7);
-    EXPECT_EQ(events[3].status.klippy_state, 1);
-    EXPECT_EQ(events[3].status.machine_state, 5);
-    EXPECT_EQ(events[4].status.klippy_state, 1) << "reported every time";
+    ASSERT_EQ(events().size(), 5u);
+    EXPECT_EQ(events()[1].status.klippy_state, 3);
+    EXPECT_EQ(events()[1].status.machine_state, 7) << "not still 'printing'";
+    EXPECT_EQ(events()[2].status.klippy_state, 4);
+    EXPECT_EQ(events()[2].status.machine_state, 7);
+    EXPECT_EQ(events()[3].status.klippy_state, 1);
+    EXPECT_EQ(events()[3].status.machine_state, 5);
+    EXPECT_EQ(events()[4].status.klippy_state, 1) << "reported every time";
     // After a firmware restart the printer has dropped the subscription: the
     // object list is asked for again, as the tracked discovery request.
     const auto q = queued();
@@ -213,7 +194,7 @@ TEST_F(Dispatcher, FirmwareNoticesDeriveTheMachineState) {
 
 TEST_F(Dispatcher, IdentityIsAppliedSilently) {
     feed(R"({"jsonrpc":"2.0","result":{"state":"ready","hostname":"pemra","cpu_info":"4 core","software_version":"v1"},"id":3})");
-    EXPECT_TRUE(events.empty());
+    EXPECT_TRUE(events().empty());
     EXPECT_EQ(record->status.hostname, "Pemra A2");
     EXPECT_EQ(record->status.klippy_state, 1);
     EXPECT_EQ(record->status.software_version, "v1");
@@ -242,7 +223,7 @@ TEST_F(Dispatcher, HostileFramesAreDroppedAndLaterFramesStillWork) {
     for (const char* frame : hostile) EXPECT_NO_THROW(feed(frame)) << frame;
     EXPECT_NO_THROW(feed(deep));
     EXPECT_NO_THROW(feed("{\"a\":" + std::string(100, '[') + std::string(100, ']') + "}"));
-    EXPECT_TRUE(events.empty()) << "none of these reaches the host";
+    EXPECT_TRUE(events().empty()) << "none of these reaches the host";
     EXPECT_EQ(record->status.hostname, "pemra") << "a CPU description that is not text keeps the name";
 
     feed(R"({"jsonrpc":"2.0","result":{"files":[]},"id":4})");
@@ -269,7 +250,7 @@ TEST_F(Dispatcher, SuppressedCallbacksStillUpdateTheRecord) {
     agent.set_callbacks_suppressed(true);
     feed(R"({"jsonrpc":"2.0","method":"notify_status_update","params":[{"heater_bed":{"temperature":55}}]})");
     feed(R"({"jsonrpc":"2.0","method":"notify_filelist_changed"})");
-    EXPECT_TRUE(events.empty());
+    EXPECT_TRUE(events().empty());
     EXPECT_EQ(record->status.heater_bed.temperature, 55);
     agent.set_callbacks_suppressed(false);
     feed(R"({"jsonrpc":"2.0","method":"notify_filelist_changed"})");
@@ -281,7 +262,7 @@ TEST_F(Dispatcher, ACallbackThatThrowsDoesNotStopTheNextOne) {
     EXPECT_NO_THROW(feed(R"({"error":{"message":"Move out of range / Must home first"},"id":0})"));
     agent.set_error_arrived_fn({});
     EXPECT_NO_THROW(feed(R"({"error":{"message":"Move out of range"},"id":0})"));
-    EXPECT_TRUE(events.empty()) << "an empty slot fires nothing";
+    EXPECT_TRUE(events().empty()) << "an empty slot fires nothing";
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "pemra_network/callbacks.h"
@@ -39,16 +40,16 @@ public:
         return [this, kind](std::string id, std::string text) { add({kind, std::move(id), std::move(text), {}, now()}); };
     }
 
-    // Registers all seven callbacks through a setter per slot.
-    template <typename Setter>
-    void attach(Setter&& set) {
-        set.machine_status(status_fn());
-        set.file_list(text_fn("file_list"));
-        set.file_meta(text_fn("file_meta"));
-        set.history(text_fn("history"));
-        set.error(text_fn("error"));
-        set.file_changed(text_fn("file_changed"));
-        set.history_changed(text_fn("history_changed"));
+    // Registers all seven callbacks on an agent (its C++ setters).
+    template <typename Agent>
+    void attach(Agent& agent) {
+        agent.set_machine_status_changed_fn(status_fn());
+        agent.set_file_list_arrived_fn(text_fn("file_list"));
+        agent.set_file_meta_arrived_fn(text_fn("file_meta"));
+        agent.set_print_history_arrived_fn(text_fn("history"));
+        agent.set_error_arrived_fn(text_fn("error"));
+        agent.set_file_changed_fn(text_fn("file_changed"));
+        agent.set_history_changed_fn(text_fn("history_changed"));
     }
 
     std::vector<HostEvent> all() const {
@@ -134,6 +135,18 @@ private:
     mutable std::condition_variable changed_;
     std::vector<HostEvent> events_;  // guarded by mutex_
 };
+
+// Polls `ready` until it holds or `timeout` passes, for state that no
+// condition variable announces (counters, files).
+template <typename Pred>
+bool eventually(Pred ready, std::chrono::milliseconds timeout = 5s) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
 
 // Runs fn on its own thread; a call that does not return within `limit` is a
 // hang, and the test program ends at once with a message (a deadlocked

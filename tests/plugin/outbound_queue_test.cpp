@@ -9,25 +9,16 @@
 
 #include "agent/timings.h"
 #include "connection/outbound_queue.h"
+#include "host_events.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using pemra::OutboundMessage;
 using pemra::OutboundQueue;
+using test_host::eventually;
 
 OutboundMessage message(int n) { return OutboundMessage{"p", n, 0, false, "m" + std::to_string(n)}; }
-
-// Waits until `ready` is true or a generous deadline passes.
-template <typename Pred>
-bool eventually(Pred ready) {
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (!ready()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 TEST(OutboundQueue, DeliversInOrderUpToCapacity) {
     OutboundQueue queue(3, 30s);

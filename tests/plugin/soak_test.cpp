@@ -163,10 +163,7 @@ TEST_F(Soak, FiftyPrintersWithRandomFaultsAndABusyHost) {
         }
         // Read before the host starts disconnecting printers: a connection
         // the host is closing ignores what still arrives on it.
-        const auto logged_by = std::chrono::steady_clock::now() + 10s;
-        while (!all_logged(malformed_sent) && std::chrono::steady_clock::now() < logged_by) {
-            std::this_thread::sleep_for(10ms);
-        }
+        eventually([&] { return all_logged(malformed_sent); }, 10s);
 
         const auto until = std::chrono::steady_clock::now() + kRoundLength;
         std::thread churn([&, seed = random()] {
