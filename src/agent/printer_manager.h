@@ -108,7 +108,6 @@ public:
     // Runs `task` on io_thread, after everything posted before it.
     void post(std::function<void()> task);
     WsClient& endpoint() { return *client; }
-    const Timings& timings() const { return timings_; }
 
     // io_thread: a connection closed or failed (stop may be waiting for it).
     void note_connection_ended();

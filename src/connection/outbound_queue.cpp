@@ -65,9 +65,4 @@ std::deque<OutboundMessage> OutboundQueue::snapshot() const {
     return items_;
 }
 
-bool OutboundQueue::closed() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return closed_;
-}
-
 }  // namespace pemra

@@ -46,7 +46,6 @@ public:
     std::size_t size() const;
     // A copy of the queued messages, oldest first (for tests and diagnostics).
     std::deque<OutboundMessage> snapshot() const;
-    bool closed() const;
 
 private:
     bool full() const { return capacity_ != 0 && items_.size() >= capacity_; }
