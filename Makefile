@@ -11,7 +11,13 @@ ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 CTEST_JOBS ?= 2
 
-SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+# intercept_tls_get_addr=0: clang 14's runtime takes a dynamic TLS block that
+# starts 16 bytes into a page for an old glibc layout, reads a bogus range from
+# in front of it and its leak checker then crashes at exit ("Tracer caught
+# signal 11"). Where a block lands depends on the machine, so one test fails
+# every time there. Without the interceptor the blocks are still found, as heap
+# chunks the thread's TLS points to.
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:intercept_tls_get_addr=0 \
                 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
                 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
@@ -38,10 +44,7 @@ test-asan: deps
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DPEMRA_WERROR=ON \
 	  -DPEMRA_SANITIZE=address,undefined -DPEMRA_BUILD_FUZZ=ON -DPEMRA_BUILD_BENCH=OFF
 	cmake --build $(ASAN_BUILD)
-	# clang 14's leak checker now and then crashes in its own thread tracer
-	# at exit ("Tracer caught signal 11") on this glibc, after a test passed;
-	# a test that fails is run once more. Real reports repeat and still fail.
-	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j $(CTEST_JOBS) --repeat until-pass:2
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j $(CTEST_JOBS)
 
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
