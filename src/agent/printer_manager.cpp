@@ -47,6 +47,11 @@ void PrinterManager::start() {
     client->set_open_handshake_timeout(static_cast<long>(timings_.open_handshake_timeout.count()));
     client->set_pong_timeout(static_cast<long>(timings_.pong_timeout.count()));
     client->start_perpetual();
+    // The WebSocket library learns the machine's byte order on the first
+    // 64-bit frame length it encodes or decodes, by writing a function-local
+    // static. Settle it here, so that the network and send threads, which
+    // both meet such lengths, only ever read it.
+    static_cast<void>(websocketpp::lib::net::_htonll(0));
     try {
         io_thread = std::make_shared<std::thread>([this] { run_event_loop(); });
         send_thread = std::make_shared<std::thread>([this] { do_send_loop(); });

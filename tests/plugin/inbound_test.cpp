@@ -273,6 +273,18 @@ TEST_F(Inbound, ErrorRepliesToHostRequestsAreLogged) {
     EXPECT_TRUE(events.of("file_meta").empty()) << "the host hears nothing";
 }
 
+TEST_F(Inbound, FramesLongerThan64KiBTravelBothWays) {
+    // Lengths past 64 KiB take the frame header's 64-bit form: a request and
+    // its reply that long still arrive whole and byte for byte.
+    start_agent();
+    auto& printer = add_printer();
+    connect_live("p1", printer);
+    const std::string name = std::string(70000, 'n') + ".gcode";
+    agent->request_file_metadata("p1", name);
+    ASSERT_TRUE(printer.wait_for_text(pemra::requests::file_metadata(name), 5s));
+    EXPECT_TRUE(LogEnvironment::wait_for("error reply to request 5 from p1: Metadata not available for " + name));
+}
+
 TEST_F(Inbound, PrinterTextCannotForgeLogRecords) {
     start_agent(no_pass_timings());
     auto& printer = add_printer();

@@ -65,6 +65,9 @@ TestClient::TestClient() {
         }
         changed_.notify_all();
     });
+    // Settles websocketpp's lazily written byte-order static before the
+    // client's thread can meet a 64-bit frame length.
+    static_cast<void>(websocketpp::lib::net::_htonll(0));
     thread_ = std::thread([this] { client_.run(); });
 }
 

@@ -39,6 +39,10 @@ PrinterCore::PrinterCore(asio::io_context& io, PrinterOptions options, std::shar
     server_.set_listen_backlog(64);
     server_.set_max_message_size(64u << 20);
     frame_.reserve(2048);
+    // websocketpp records the machine's byte order in a function-local static
+    // on the first 64-bit frame length it meets. Settle it on the creating
+    // thread, so that the threads serving frames only ever read it.
+    static_cast<void>(websocketpp::lib::net::_htonll(0));
 }
 
 PrinterCore::~PrinterCore() {
