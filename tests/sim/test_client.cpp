@@ -73,9 +73,8 @@ TestClient::TestClient() {
 
 TestClient::~TestClient() {
     client_.stop_perpetual();
-    websocketpp::lib::error_code ec;
     if (is_open()) {
-        client_.close(hdl_, 1000, "test over", ec);
+        close(1000, "test over");
         wait_closed(500ms);
     }
     client_.stop();
@@ -98,14 +97,20 @@ void TestClient::send(const std::string& text) {
     client_.send(hdl_, text, websocketpp::frame::opcode::text, ec);
 }
 
+// Ping and close change connection state that the client's thread reads
+// without a lock, so they run on that thread. Sends only read it.
 void TestClient::ping(const std::string& payload) {
-    websocketpp::lib::error_code ec;
-    client_.ping(hdl_, payload, ec);
+    boost::asio::post(client_.get_io_service(), [this, payload] {
+        websocketpp::lib::error_code ec;
+        client_.ping(hdl_, payload, ec);
+    });
 }
 
 void TestClient::close(std::uint16_t code, const std::string& reason) {
-    websocketpp::lib::error_code ec;
-    client_.close(hdl_, code, reason, ec);
+    boost::asio::post(client_.get_io_service(), [this, code, reason] {
+        websocketpp::lib::error_code ec;
+        client_.close(hdl_, code, reason, ec);
+    });
 }
 
 nlohmann::json TestClient::call(const std::string& method, const nlohmann::json& params, int id,
