@@ -15,6 +15,18 @@ void Recorder::change(Change&& apply) {
     changed_.notify_all();
 }
 
+template <typename Member>
+Member Recorder::copy_of(const Member& member) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return member;
+}
+
+template <typename Member, typename Pred>
+bool Recorder::wait_on(const Member& member, const Pred& pred, std::chrono::milliseconds timeout) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return pred(member); });
+}
+
 int Recorder::note_accepted() {
     int number = 0;
     change([&] {
@@ -54,41 +66,29 @@ void Recorder::note_client_close(ClientClose close) {
     change([&] { closes_.push_back(std::move(close)); });
 }
 
-std::vector<ClientClose> Recorder::closes() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return closes_;
-}
+std::vector<ClientClose> Recorder::closes() const { return copy_of(closes_); }
 
 bool Recorder::wait_closes(const std::function<bool(const std::vector<ClientClose>&)>& pred,
                            std::chrono::milliseconds timeout) const {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] { return pred(closes_); });
+    return wait_on(closes_, pred, timeout);
 }
 
-std::vector<ReceivedFrame> Recorder::frames() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return frames_;
-}
+std::vector<ReceivedFrame> Recorder::frames() const { return copy_of(frames_); }
 
 void Recorder::clear_frames() {
     change([&] { frames_.clear(); });
 }
 
-ConnectionCounters Recorder::counters() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return counters_;
-}
+ConnectionCounters Recorder::counters() const { return copy_of(counters_); }
 
 bool Recorder::wait_frames(const std::function<bool(const std::vector<ReceivedFrame>&)>& pred,
                            std::chrono::milliseconds timeout) const {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] { return pred(frames_); });
+    return wait_on(frames_, pred, timeout);
 }
 
 bool Recorder::wait_counters(const std::function<bool(const ConnectionCounters&)>& pred,
                              std::chrono::milliseconds timeout) const {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] { return pred(counters_); });
+    return wait_on(counters_, pred, timeout);
 }
 
 }  // namespace printer_sim::detail

@@ -47,6 +47,11 @@ public:
 private:
     template <typename Change>
     void change(Change&& apply);
+    // A copy of one guarded member, and a wait until `pred` holds for it.
+    template <typename Member>
+    Member copy_of(const Member& member) const;
+    template <typename Member, typename Pred>
+    bool wait_on(const Member& member, const Pred& pred, std::chrono::milliseconds timeout) const;
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;  // signalled under mutex_ after every change
