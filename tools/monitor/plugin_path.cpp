@@ -13,6 +13,9 @@
 #ifndef PEMRA_MONITOR_PLUGIN_NAME
 #error "PEMRA_MONITOR_PLUGIN_NAME must give the plug-in's file name"
 #endif
+#ifndef PEMRA_MONITOR_INSTALLED_PLUGIN_DIR
+#error "PEMRA_MONITOR_INSTALLED_PLUGIN_DIR must give the installed plug-in's folder relative to the program's"
+#endif
 
 namespace monitor {
 namespace {
@@ -31,9 +34,14 @@ std::string locate_plugin(const std::string& explicit_path) {
     if (!explicit_path.empty()) return explicit_path;
 
     // A copy beside the executable wins, so that the two can be moved
-    // together out of the build tree.
+    // together out of the build tree. Then the installed layout (bin/ and
+    // lib/...), found from the executable so that any prefix works, and
+    // last the library this program was built with.
     std::vector<std::filesystem::path> candidates;
-    if (const auto dir = executable_dir(); !dir.empty()) candidates.push_back(dir / PEMRA_MONITOR_PLUGIN_NAME);
+    if (const auto dir = executable_dir(); !dir.empty()) {
+        candidates.push_back(dir / PEMRA_MONITOR_PLUGIN_NAME);
+        candidates.push_back((dir / PEMRA_MONITOR_INSTALLED_PLUGIN_DIR / PEMRA_MONITOR_PLUGIN_NAME).lexically_normal());
+    }
     candidates.emplace_back(PEMRA_MONITOR_PLUGIN_PATH);
     std::string looked;
     for (const auto& candidate : candidates) {
