@@ -5,6 +5,7 @@
 #   make test    build and run every test: plain, ASan+UBSan (clang, with the
 #                fuzzer) and TSan builds
 #   make build   the plain build only          make bench   the benchmarks
+#   make package the Debian package of the plain build, in $(BUILD)/
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
@@ -21,7 +22,7 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_check
                 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
                 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: all deps build test test-plain test-asan test-tsan demo bench clean
+.PHONY: all deps build test test-plain test-asan test-tsan demo bench package clean
 
 all: build
 
@@ -58,6 +59,12 @@ demo: build
 bench: build
 	$(BUILD)/bench/pemra_bench_status
 	$(BUILD)/bench/pemra-farm-bench
+
+# cpack installs the plain build under /usr in a staging folder and packs it;
+# dpkg-shlibdeps fills in Depends.
+package: build
+	cd $(BUILD) && cpack -G DEB
+	@ls -1 $(BUILD)/*.deb
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

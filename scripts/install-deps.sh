@@ -9,7 +9,7 @@ set -eu
 PACKAGES="cmake ninja-build g++ clang libclang-rt-14-dev binutils pkg-config \
 libboost-dev libboost-log-dev libboost-filesystem-dev libboost-nowide-dev \
 libboost-system-dev libboost-thread-dev libwebsocketpp-dev nlohmann-json3-dev \
-libgtest-dev libgmock-dev libbenchmark-dev ccache"
+libgtest-dev libgmock-dev libbenchmark-dev ccache dpkg-dev file"
 
 missing=""
 for p in $PACKAGES; do
