@@ -5,7 +5,7 @@
 #   make test    build and run every test: plain, ASan+UBSan (clang, with the
 #                fuzzer) and TSan builds
 #   make build   the plain build only          make bench   the benchmarks
-#   make package the Debian package of the plain build, in $(BUILD)/
+#   make package the Debian packages of the plain build, in $(BUILD)/
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
