@@ -59,7 +59,8 @@ Printers
   --software-version V   printer.info software_version
   --kinematics K         cartesian (default), corexy or delta
   --klippy-state S       Klippy state at start: ready (default), startup,
-                         shutdown or error
+                         shutdown, error (halted) or disconnected (no Klippy:
+                         requests to it get 503 "Klippy Host not connected")
   --interval MS          notify_status_update interval (default 250)
   --stats-interval MS    interval of mcu/system stats and notify_proc_stat_update
                          (default 1000)
@@ -85,6 +86,7 @@ Faults
   --refuse               do not listen at all (connections are refused)
   --stall-handshake      accept TCP connections, never answer the handshake
   --no-pongs             do not answer WebSocket pings
+  --unauthorized         answer every request with -32602 "Unauthorized"
   --no-status-updates    send no notify_status_update
   --no-proc-stats        send no notify_proc_stat_update
   --method-delay M=MS    answer method M MS milliseconds late (repeatable)
@@ -135,8 +137,8 @@ CliOptions parse_command_line(int argc, const char* const* argv) {
             }
         } else if (arg == "--klippy-state") {
             const std::string s = value();
-            if (s != "ready" && s != "startup" && s != "shutdown" && s != "error") {
-                throw std::invalid_argument("--klippy-state: expected ready, startup, shutdown or error");
+            if (s != "ready" && s != "startup" && s != "shutdown" && s != "error" && s != "disconnected") {
+                throw std::invalid_argument("--klippy-state: expected ready, startup, shutdown, error or disconnected");
             }
             o.printer.klippy_state = s;
         } else if (arg == "--interval") {
@@ -176,6 +178,8 @@ CliOptions parse_command_line(int argc, const char* const* argv) {
             o.stall_handshake = true;
         } else if (arg == "--no-pongs") {
             o.no_pongs = true;
+        } else if (arg == "--unauthorized") {
+            o.unauthorized = true;
         } else if (arg == "--no-status-updates") {
             o.no_status_updates = true;
         } else if (arg == "--no-proc-stats") {

@@ -28,6 +28,7 @@ struct CliOptions {
     bool refuse = false;
     bool stall_handshake = false;
     bool no_pongs = false;
+    bool unauthorized = false;
     bool no_status_updates = false;
     bool no_proc_stats = false;
     std::map<std::string, MethodFault> method_faults;

@@ -93,6 +93,7 @@ int main(int argc, char** argv) {
             if (options.refuse) printer.refuse_connections(true);
             if (options.stall_handshake) printer.stall_handshakes(true);
             if (options.no_pongs) printer.withhold_pongs(true);
+            if (options.unauthorized) printer.refuse_unauthorized(true);
             if (options.no_status_updates) printer.pause_status_updates(true);
             if (options.no_proc_stats) printer.pause_proc_stats(true);
             for (const auto& [method, fault] : options.method_faults) printer.set_method_fault(method, fault);

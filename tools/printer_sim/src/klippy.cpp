@@ -67,6 +67,10 @@ Klippy::Klippy(const PrinterOptions& options, KlippyEvents& events, FileLookup f
                          "config, and restart the host software.\nPrinter is shutdown";
     } else if (options.klippy_state == "startup") {
         start_up();
+    } else if (options.klippy_state == "disconnected") {
+        // The API server came up without its firmware.
+        state_ = "disconnected";
+        state_message_ = "Klippy Host not connected";
     } else if (options.klippy_state == "error") {
         state_ = "error";
         state_message_ = "mcu 'mcu': Unable to connect\nOnce the underlying issue is corrected, use the\n"

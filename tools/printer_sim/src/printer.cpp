@@ -186,6 +186,15 @@ void Printer::stall_handshakes(bool stall) {
 void Printer::hold_handshakes(bool hold) {
     on_core([&](detail::PrinterCore& c) { c.hold_handshakes(hold); });
 }
+void Printer::restart_server(std::chrono::milliseconds down_for) {
+    on_core([&](detail::PrinterCore& c) { c.restart_server(down_for); });
+}
+void Printer::go_silent(bool silent) {
+    on_core([&](detail::PrinterCore& c) { c.go_silent(silent); });
+}
+void Printer::refuse_unauthorized(bool refuse) {
+    on_core([&](detail::PrinterCore& c) { c.refuse_unauthorized(refuse); });
+}
 void Printer::withhold_pongs(bool withhold) {
     on_core([&](detail::PrinterCore& c) { c.withhold_pongs(withhold); });
 }

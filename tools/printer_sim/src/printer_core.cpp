@@ -260,12 +260,13 @@ void PrinterCore::on_message(ConnectionHdl hdl, WsServer::message_ptr message) {
 
 bool PrinterCore::on_ping(ConnectionHdl) {
     recorder_->note_ping();
-    if (withhold_pongs_) return false;
+    if (withhold_pongs_ || silent_) return false;
     recorder_->note_pong();
     return true;
 }
 
 void PrinterCore::send(ConnectionHdl hdl, const std::string& text) {
+    if (silent_) return;
     websocketpp::lib::error_code ec;
     server_.send(hdl, text, websocketpp::frame::opcode::text, ec);
 }

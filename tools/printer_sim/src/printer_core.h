@@ -69,6 +69,9 @@ public:
     void pause_proc_stats(bool pause) { proc_stats_paused_ = pause; }
     void drop_connections();
     void close_connections(std::uint16_t code, const std::string& reason);
+    void restart_server(std::chrono::milliseconds down_for);
+    void go_silent(bool silent);
+    void refuse_unauthorized(bool refuse) { unauthorized_ = refuse; }
     void set_method_fault(const std::string& method, MethodFault fault) { faults_[method] = std::move(fault); }
     void clear_method_faults() { faults_.clear(); }
     void send_text(const std::string& text, int connection);
@@ -198,6 +201,9 @@ private:
     bool withhold_pongs_ = false;
     bool status_paused_ = false;
     bool proc_stats_paused_ = false;
+    bool silent_ = false;
+    bool unauthorized_ = false;
+    std::uint64_t server_restarts_ = 0;  // a later restart_server overrides an earlier one
     std::unordered_map<std::string, MethodFault> faults_;
     std::unique_ptr<boost::asio::ip::tcp::acceptor> stall_acceptor_;
     std::vector<std::shared_ptr<boost::asio::ip::tcp::socket>> stalled_;

@@ -148,6 +148,21 @@ void PrinterCore::close_connections(std::uint16_t code, const std::string& reaso
     for_open(0, [&](ConnectionHdl hdl) { server_.close(hdl, code, reason, ec); });
 }
 
+void PrinterCore::restart_server(std::chrono::milliseconds down_for) {
+    const std::uint64_t restart = ++server_restarts_;
+    close_connections(websocketpp::close::status::going_away, "Server Shutdown");
+    refuse_connections(true);
+    after(down_for, [this, restart] {
+        if (restart == server_restarts_) refuse_connections(false);
+    });
+}
+
+void PrinterCore::go_silent(bool silent) {
+    silent_ = silent;
+    // New connections wait in their handshake while the server hangs.
+    hold_handshakes(silent);
+}
+
 void PrinterCore::send_text(const std::string& text, int connection) {
     for_open(connection, [&](ConnectionHdl hdl) { send(hdl, text); });
 }

@@ -93,6 +93,10 @@ void PrinterCore::handle_text(ConnectionHdl hdl, const std::string& text) {
         return;
     }
     if (!message.contains("id")) return;  // a notification: nothing to answer
+    if (unauthorized_) {
+        reply_error(request, -32602, "Unauthorized");
+        return;
+    }
     dispatch(std::move(request), true);
 }
 
@@ -143,7 +147,9 @@ void PrinterCore::reply_error(const Request& r, int code, std::string_view messa
 
 bool PrinterCore::require_klippy(const Request& r) {
     if (klippy_.state() != "disconnected") return true;
-    reply_error(r, 503, "Klippy Disconnected");
+    // "Klippy Host not connected" while no firmware ever connected,
+    // "Klippy Disconnected" once the one that was there went away.
+    reply_error(r, 503, klippy_.state_message());
     return false;
 }
 

@@ -31,7 +31,8 @@ struct PrinterOptions {
     // The "Server" header of the handshake response.
     std::string server_header = "printer-sim/1.0";
 
-    // Klippy's state at start: "ready", "startup", "shutdown" or "error".
+    // Klippy's state at start: "ready", "startup", "shutdown", "error"
+    // (halted) or "disconnected" (the API server runs without Klippy).
     std::string klippy_state = "ready";
     Kinematics kinematics = Kinematics::cartesian;
 

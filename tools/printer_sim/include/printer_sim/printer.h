@@ -86,7 +86,7 @@ public:
     std::string run_gcode(const std::string& script);
     // Starts printing a file of the printer; returns "ok" or the error message.
     std::string start_print(const std::string& filename);
-    std::string klippy_state() const;  // "ready", "startup", "shutdown", "disconnected", ...
+    std::string klippy_state() const;  // "ready", "startup", "shutdown", "error", "disconnected"
     std::string print_state() const;   // print_stats.state
     // Current status of every modelled object, as a subscription to all of them
     // would report it (JSON text).
@@ -119,6 +119,18 @@ public:
     void drop_connections();
     // Closes every open connection with this close frame.
     void close_connections(std::uint16_t code, const std::string& reason);
+    // The API server restarting, as its updater does: every client is closed
+    // with 1001, connects are refused, and after `down_for` the server
+    // listens again. Returns at once.
+    void restart_server(std::chrono::milliseconds down_for);
+    // A hung server on a live host: the open connections stay, but no ping
+    // is answered, no request is answered and nothing is sent; new
+    // connections are accepted but their handshake waits. false ends it:
+    // held handshakes go on, and so does everything else.
+    void go_silent(bool silent);
+    // The API server does not trust the client: every request is answered
+    // with the error -32602 "Unauthorized".
+    void refuse_unauthorized(bool refuse);
     void set_method_fault(const std::string& method, MethodFault fault);
     void clear_method_faults();
     // Sends a text frame as is (malformed JSON, wrong types, anything) to every
