@@ -16,7 +16,7 @@
 //   print_state    0 unknown, 1 standby, 2 printing, 3 paused, 4 complete,
 //                  5 cancelled, 6 error
 //   connect_state  0 not yet open, 1 open, 3 closed or failed
-//   klippy_state   0 unknown, 1 ready, 3 disconnected, 4 shutdown
+//   klippy_state   0 unknown, 1 ready, 3 disconnected, 4 shutdown or halted by an error
 //   heartbeat      0 unknown, 1 pong timed out, 2 link alive
 struct MachineStatus {
     std::int32_t load_filament_state = 0;    // 2 heating completed, 3 done

@@ -16,6 +16,10 @@
 //                 (do_socket_check_loop); it prepares pings, ticks and
 //                 reconnections and hands them to io_thread.
 //
+// io_thread takes connections_mutex briefly for the quick reconnection of a
+// printer that went away; nothing holds that mutex while waiting for
+// io_thread.
+//
 // Host threads call the public operations through the exports.
 //
 // Locks, in the only order in which they nest:
@@ -111,6 +115,13 @@ public:
 
     // io_thread: a connection closed or failed (stop may be waiting for it).
     void note_connection_ended();
+    // io_thread: a quick attempt of `record`, armed while its connection of
+    // generation `gen` was the current one. Does nothing when that is no
+    // longer so (the host or a pass started another attempt), when the
+    // printer was disconnected or is not closed or failed, or while stopping.
+    void quick_reconnect(const std::shared_ptr<PrinterConnection>& record, std::uint64_t gen);
+    bool is_stopping() const { return stopping.load(); }
+    const Timings& timings() const { return timings_; }
 
     // True on io_thread of any agent: there nothing may wait for the queue.
     static bool on_network_thread();
@@ -138,7 +149,10 @@ public:
 private:
     enum class ThreadRole { none, io, send, check };
 
-    int connect_locked(std::string device_id, const std::string& uri);
+    // Who asks for a connection: the host's connect restarts the printer's
+    // quick reconnection rhythm, a pass or a quick attempt continues it.
+    enum class ConnectOrigin { host, retry };
+    int connect_locked(std::string device_id, const std::string& uri, ConnectOrigin origin);
     void report_offline_without_record(const std::string& device_id);
     void do_send_loop();
     void do_socket_check_loop();

@@ -13,6 +13,13 @@ struct Timings {
     std::chrono::milliseconds open_handshake_timeout{10000};
     std::chrono::milliseconds pong_timeout{10000};
     std::chrono::milliseconds queue_wait{30000};         // full or empty queue
+    // Quick reconnection after a printer went away on its own: the first
+    // attempt after about half a second, then about one a second (each
+    // delay jittered by up to a fifth), for this long after the drop; then
+    // only the liveness pass tries again.
+    std::chrono::milliseconds quick_retry_first{500};
+    std::chrono::milliseconds quick_retry_interval{1000};
+    std::chrono::milliseconds quick_retry_window{30000};
 };
 
 }  // namespace pemra

@@ -29,6 +29,11 @@ void PrinterConnection::on_open(PrinterManager* agent, std::uint64_t gen, Connec
         state.store(Open);
         server = agent->endpoint().get_con_from_hdl(std::move(handle))->get_response_header("Server");
         log::debug("on_open:", id);
+        rhythm.restart();
+        heard_since_pass = true;
+        silent_passes = 0;
+        refusal_told = false;
+        identity_wanted = false;
         status.connect_state = 1;
         status.heartbeat = 2;
         agent->request_printer_info(id);
@@ -56,6 +61,8 @@ void PrinterConnection::on_fail(PrinterManager* agent, std::uint64_t gen, Connec
         error_reason = ec.message();
         log::debug("on_fail:", id, ",", error_reason, ",", ec.value(), ",", connection->get_remote_close_code(),
                    ",", connection->get_remote_close_reason());
+        // An open connection that fails ends in on_close, which schedules.
+        if (previous != Open) schedule_quick_reconnect(agent);
     });
 }
 
@@ -75,6 +82,7 @@ void PrinterConnection::on_close(PrinterManager* agent, std::uint64_t gen, Conne
         error_reason = text::concat("close code: ", code, " (", websocketpp::close::status::get_string(code),
                                     "), close reason: ", connection->get_remote_close_reason());
         log::debug("on_close:", id, ",", error_reason);
+        schedule_quick_reconnect(agent);
     });
 }
 
@@ -85,6 +93,7 @@ void PrinterConnection::on_message(PrinterManager* agent, std::uint64_t gen, Con
         const std::string& text = message->get_payload();
         log::debug("on_message,id:", id, ",", text);
         if (!is_current(gen)) return;
+        heard_since_pass = true;
         handle_message(agent, text);
     });
 }
@@ -92,6 +101,7 @@ void PrinterConnection::on_message(PrinterManager* agent, std::uint64_t gen, Con
 void PrinterConnection::on_pong(PrinterManager*, std::uint64_t gen, ConnectionHandle, std::string payload) {
     run_guarded("on_pong", id, [&] {
         if (!is_current(gen)) return;
+        heard_since_pass = true;
         trace::out("pong msg:", payload, id, "\n");
         status.heartbeat = 2;
     });
@@ -106,6 +116,21 @@ void PrinterConnection::on_pong_timeout(PrinterManager* agent, std::uint64_t gen
         log::debug("heartbeat timeout", id);
         status.heartbeat = 1;
         report_status(agent);
+    });
+}
+
+void PrinterConnection::schedule_quick_reconnect(PrinterManager* agent) {
+    // Nothing is tried for a printer the host disconnected, nor while the agent stops.
+    if (removed.load() || agent->is_stopping()) return;
+    const auto delay = rhythm.next_delay(ReconnectRhythm::Clock::now());
+    if (!delay) return;
+    const std::uint64_t gen = generation.load();
+    // The timer lives in this record, so its handler must not keep the record alive.
+    std::weak_ptr<PrinterConnection> weak = weak_from_this();
+    rhythm.arm(agent->endpoint().get_io_service(), *delay, [agent, weak, gen] {
+        auto record = weak.lock();
+        if (!record) return;
+        run_guarded("quick reconnect", record->id, [&] { agent->quick_reconnect(record, gen); });
     });
 }
 

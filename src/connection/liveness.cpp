@@ -6,6 +6,7 @@
 // connections_mutex and hands the work to io_thread in key order, so no
 // WebSocket call and no host callback happens while the registry is locked.
 
+#include <system_error>
 #include <utility>
 
 #include "agent/log.h"
@@ -21,6 +22,12 @@ namespace {
 
 // A tracked request still unanswered at this many ticks is sent again.
 constexpr std::int16_t kResendTicks = 4;
+
+// Passes in a row that heard nothing since the pass before. At the first,
+// the previous pass's ping went a whole interval without a pong (a pong
+// timeout); two more such passes and the link is taken for dead. A printer
+// that answers pings or sends any frame never gets there.
+constexpr int kSilentPassesToDrop = 3;
 
 }  // namespace
 
@@ -49,7 +56,7 @@ void PrinterManager::liveness_pass() {
             }
             case Closed:
             case Failed:
-                connect_locked(device_id, record->uri);
+                connect_locked(device_id, record->uri, ConnectOrigin::retry);
                 break;
             case Connecting:
                 // The handshake timeout ends the attempt with an open or a fail.
@@ -61,6 +68,13 @@ void PrinterManager::liveness_pass() {
 void PrinterConnection::ping_and_tick(PrinterManager* agent, std::uint64_t gen, ConnectionHandle handle) {
     run_guarded("liveness", id, [&] {
         if (!is_current(gen) || state.load() != Open) return;
+        silent_passes = heard_since_pass ? 0 : silent_passes + 1;
+        heard_since_pass = false;
+        // A printer being disconnected ends with its closing handshake.
+        if (silent_passes >= kSilentPassesToDrop && !removed.load()) {
+            drop_silent_connection(agent, std::move(handle));
+            return;
+        }
         trace::out("ping ", id, "\n");
         std::error_code ec;
         WsConnectionPtr connection = agent->endpoint().get_con_from_hdl(handle, ec);
@@ -68,6 +82,19 @@ void PrinterConnection::ping_and_tick(PrinterManager* agent, std::uint64_t gen, 
         if (ec) trace::out("ping error: ", id, ec.message(), "\n");
         tick(&agent->endpoint(), std::move(handle));
     });
+}
+
+void PrinterConnection::drop_silent_connection(PrinterManager* agent, ConnectionHandle handle) {
+    log::info("no sign of life from ", id, " for ", silent_passes, " liveness passes: dropping its connection");
+    std::error_code ec;
+    WsConnectionPtr connection = agent->endpoint().get_con_from_hdl(std::move(handle), ec);
+    if (ec) {
+        log::error("dropping the connection of ", id, " failed: ", ec.message());
+        return;
+    }
+    // No closing handshake: nothing would answer it. The close event that
+    // follows reports the printer offline and starts the reconnection rhythm.
+    connection->terminate(std::make_error_code(std::errc::timed_out));
 }
 
 void PrinterConnection::tick(WsClient* endpoint, ConnectionHandle handle) {

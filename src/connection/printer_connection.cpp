@@ -2,6 +2,9 @@
 // Copyright (c) 2026 The pemra_network authors
 #include "connection/printer_connection.h"
 
+#include <chrono>
+#include <cstdint>
+#include <functional>
 #include <utility>
 
 #include "agent/log.h"
@@ -10,8 +13,23 @@
 
 namespace pemra {
 
-PrinterConnection::PrinterConnection(std::string device_id, ConnectionHandle handle, std::string connect_uri)
-    : id(std::move(device_id)), hdl(std::move(handle)), uri(std::move(connect_uri)) {}
+namespace {
+
+// Each printer jitters its reconnection delays differently.
+std::uint32_t jitter_seed(const std::string& device_id, const void* record) {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    return static_cast<std::uint32_t>(std::hash<std::string>{}(device_id) ^ reinterpret_cast<std::uintptr_t>(record) ^
+                                      static_cast<std::size_t>(now));
+}
+
+}  // namespace
+
+PrinterConnection::PrinterConnection(std::string device_id, ConnectionHandle handle, std::string connect_uri,
+                                     const Timings& timings)
+    : id(std::move(device_id)),
+      hdl(std::move(handle)),
+      uri(std::move(connect_uri)),
+      rhythm(timings, jitter_seed(id, this)) {}
 
 void PrinterConnection::send(WsClient* endpoint, ConnectionHandle handle, std::int32_t request_id,
                              const std::string& payload, bool track) {

@@ -20,13 +20,16 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "agent/timings.h"
 #include "connection/outbound_queue.h"
+#include "connection/reconnect_rhythm.h"
 #include "connection/ws_fwd.h"
 #include "pemra_network/machine_status.h"
 
@@ -36,9 +39,10 @@ class PrinterManager;
 
 enum ConnectionState : std::int32_t { Connecting = 0, Open = 1, Closed = 2, Failed = 3 };
 
-class PrinterConnection {
+class PrinterConnection : public std::enable_shared_from_this<PrinterConnection> {
 public:
-    PrinterConnection(std::string device_id, ConnectionHandle handle, std::string connect_uri);
+    PrinterConnection(std::string device_id, ConnectionHandle handle, std::string connect_uri,
+                      const Timings& timings = Timings{});
 
     // ---- io_thread: connection events --------------------------------------
     void on_open(PrinterManager* agent, std::uint64_t gen, ConnectionHandle handle);
@@ -57,6 +61,8 @@ public:
     // ---- io_thread: reconnection ---------------------------------------------
     // Resets the four state codes of a reused record and reports them.
     void announce_reconnect(PrinterManager* agent);
+    // The host connected the printer: a later drop starts a fresh quick rhythm.
+    void restart_reconnect_rhythm() { rhythm.restart(); }
 
     // ---- io_thread: inbound messages ----------------------------------------
     void handle_message(PrinterManager* agent, const std::string& text);
@@ -87,6 +93,18 @@ public:
     // Status elements applied since the last liveness tick.
     std::atomic<std::int32_t> status_updates{0};
 
+    // ---- io_thread only --------------------------------------------------------
+    ReconnectRhythm rhythm;
+    // Any frame or pong since the last liveness pass.
+    bool heard_since_pass = true;
+    // Liveness passes in a row that found nothing heard since the one before.
+    int silent_passes = 0;
+    // The printer refused the plug-in on this connection, and the host was told.
+    bool refusal_told = false;
+    // printer.info was answered with "firmware not connected": ask again when
+    // the firmware comes up, or the printer's name stays unknown.
+    bool identity_wanted = false;
+
 private:
     void route_reply(PrinterManager* agent, const std::string& text, const nlohmann::json& doc,
                      const nlohmann::json& id_value);
@@ -95,8 +113,15 @@ private:
     void subscribe_objects(PrinterManager* agent, const std::string& text, const nlohmann::json& doc);
     void apply_history_changed(PrinterManager* agent, const nlohmann::json& doc);
     void apply_klippy_state(PrinterManager* agent, std::int32_t klippy_state);
+    void report_error_reply(PrinterManager* agent, std::int32_t reply_id, const nlohmann::json& error);
     void report_status(PrinterManager* agent);
     void close_connection(PrinterManager* agent, ConnectionHandle handle);
+    // After a drop the host did not ask for: the next quick attempt, if the
+    // rhythm still has one.
+    void schedule_quick_reconnect(PrinterManager* agent);
+    // A link that showed no sign of life for too long: dropped at once, its
+    // close event reports the printer offline.
+    void drop_silent_connection(PrinterManager* agent, ConnectionHandle handle);
 
     mutable std::mutex pending_mutex;
     std::map<std::int32_t, OutboundMessage> pending;  // guarded by pending_mutex

@@ -37,12 +37,22 @@ void bind_handlers(const WsConnectionPtr& connection, const std::shared_ptr<Prin
 
 int PrinterManager::connect(std::string device_id, const std::string& uri) {
     std::lock_guard<std::mutex> lock(connections_mutex);
-    return connect_locked(std::move(device_id), uri);
+    return connect_locked(std::move(device_id), uri, ConnectOrigin::host);
+}
+
+void PrinterManager::quick_reconnect(const std::shared_ptr<PrinterConnection>& record, std::uint64_t gen) {
+    std::lock_guard<std::mutex> lock(connections_mutex);
+    if (stopping.load() || !record->is_current(gen)) return;
+    auto found = connections.find(record->id);
+    if (found == connections.end() || found->second != record) return;
+    const ConnectionState state = record->current_state();
+    if (state != Closed && state != Failed) return;
+    connect_locked(record->id, record->uri, ConnectOrigin::retry);
 }
 
 // Runs with connections_mutex held (host threads through connect, the check
-// thread directly).
-int PrinterManager::connect_locked(std::string device_id, const std::string& uri) {
+// thread and quick attempts directly).
+int PrinterManager::connect_locked(std::string device_id, const std::string& uri, ConnectOrigin origin) {
     log::info("Connect initialization ", device_id);
     if (!started.load() || stopping.load()) {
         log::error("Connect initialization error: ", device_id, ",",
@@ -67,7 +77,7 @@ int PrinterManager::connect_locked(std::string device_id, const std::string& uri
     bool reused = false;
     auto found = connections.find(device_id);
     if (found == connections.end()) {
-        record = std::make_shared<PrinterConnection>(device_id, connection->get_handle(), uri);
+        record = std::make_shared<PrinterConnection>(device_id, connection->get_handle(), uri, timings_);
         connections[device_id] = record;
     } else {
         record = found->second;
@@ -83,8 +93,10 @@ int PrinterManager::connect_locked(std::string device_id, const std::string& uri
 
     // The reconnect report and the start of the connection run on io_thread,
     // in this order, so the host hears "reconnecting" before the outcome.
-    post([this, record, connection, gen, reused] {
+    const bool from_host = origin == ConnectOrigin::host;
+    post([this, record, connection, gen, reused, from_host] {
         if (!record->is_current(gen)) return;  // a newer connect took over
+        if (from_host) record->restart_reconnect_rhythm();
         if (reused) record->announce_reconnect(this);
         run_guarded("connect", record->id, [&] { client->connect(connection); });
     });

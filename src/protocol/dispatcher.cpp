@@ -17,6 +17,7 @@
 #include "protocol/gcode_notices.h"
 #include "protocol/job_record.h"
 #include "protocol/printer_identity.h"
+#include "protocol/printer_refusals.h"
 #include "protocol/requests.h"
 #include "protocol/subscription.h"
 #include "status/json_read.h"
@@ -74,18 +75,7 @@ void PrinterConnection::route_reply(PrinterManager* agent, const std::string& te
     }
 
     if (const json* error = present(doc, "error")) {
-        if (!error->is_object()) return;
-        auto message = error->find("message");
-        if (message == error->end()) return;
-        const std::string& words = Fields(*error, "reply.error").to_string("message", *message);
-        if (reply_id == requests::kFileList || reply_id == requests::kFileMetadata ||
-            reply_id == requests::kHistoryPage) {
-            // The host gets no callback for these; the log keeps the reason.
-            log::info("error reply to request ", reply_id, " from ", id, ": ", words);
-        }
-        const auto notices = protocol::error_notices(words);
-        if (notices.move_out_of_range) agent->report_error(id, std::string(protocol::kMoveOutOfRange));
-        if (notices.must_home_first) agent->report_error(id, std::string(protocol::kMustHomeFirst));
+        report_error_reply(agent, reply_id, *error);
         return;
     }
 
@@ -128,6 +118,43 @@ void PrinterConnection::route_reply(PrinterManager* agent, const std::string& te
     }
 }
 
+void PrinterConnection::report_error_reply(PrinterManager* agent, std::int32_t reply_id, const json& error) {
+    if (!error.is_object()) return;
+    auto message = error.find("message");
+    if (message == error.end()) return;
+    const std::string& words = Fields(error, "reply.error").to_string("message", *message);
+    if (reply_id == requests::kFileList || reply_id == requests::kFileMetadata ||
+        reply_id == requests::kHistoryPage) {
+        // The host gets no callback for these; the log keeps the reason.
+        log::info("error reply to request ", reply_id, " from ", id, ": ", words);
+    }
+
+    // Refusals of the plug-in's own opening requests say what state the
+    // printer is in; the same words in reply to a host's request are the
+    // host's business.
+    const bool opening = reply_id == requests::kPrinterInfo || reply_id == requests::kObjectsList ||
+                         reply_id == requests::kObjectsSubscribe;
+    if (opening && reply_id != requests::kObjectsSubscribe && protocol::says_firmware_not_connected(words)) {
+        // The API server is up but its firmware is not: the printer is there
+        // and unusable until the firmware's ready notice.
+        if (reply_id == requests::kPrinterInfo) identity_wanted = true;
+        apply_klippy_state(agent, 3);
+    }
+    if (opening && protocol::says_unauthorized(words)) {
+        if (!refusal_told) {
+            refusal_told = true;
+            log::error("printer ", id, " refused the plug-in: ", words);
+            agent->report_error(id, words);
+        } else {
+            log::debug("printer ", id, " refused the plug-in again: ", words);
+        }
+    }
+
+    const auto notices = protocol::error_notices(words);
+    if (notices.move_out_of_range) agent->report_error(id, std::string(protocol::kMoveOutOfRange));
+    if (notices.must_home_first) agent->report_error(id, std::string(protocol::kMustHomeFirst));
+}
+
 void PrinterConnection::route_notification(PrinterManager* agent, const std::string& text, const json& doc,
                                            const json& method_value) {
     const std::string& method = Fields(doc, "notification").to_string("method", method_value);
@@ -145,6 +172,12 @@ void PrinterConnection::route_notification(PrinterManager* agent, const std::str
         agent->report_file_changed(id, std::string());
     } else if (method == "notify_klippy_ready") {
         apply_klippy_state(agent, 1);
+        // A printer whose firmware was down when it was first asked has not
+        // told its name yet.
+        if (identity_wanted) {
+            identity_wanted = false;
+            agent->request_printer_info(id);
+        }
         // The firmware's restart dropped every subscription: ask for the
         // objects again now rather than at the next liveness pass.
         agent->request_objects_list(id);
@@ -173,9 +206,14 @@ void PrinterConnection::apply_history_changed(PrinterManager* agent, const json&
         for (const json& element : *params) {
             const json* action = present(element, "action");
             if (!action) continue;
-            if (Fields(element, "notify_history_changed").to_string("action", *action) != "added") continue;
+            const std::string& what = Fields(element, "notify_history_changed").to_string("action", *action);
             auto job = element.find("job");
-            if (job != element.end()) protocol::apply_job_record(status.last_job, *job);
+            if (job == element.end()) continue;
+            // A new job becomes the last one; the end of a job updates it
+            // only when it is the job the record holds.
+            if (what == "added" || (what == "finished" && protocol::is_same_job(status.last_job, *job))) {
+                protocol::apply_job_record(status.last_job, *job);
+            }
         }
     }
     agent->report_history_changed(id, std::string());

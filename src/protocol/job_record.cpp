@@ -48,4 +48,11 @@ void apply_job_record(MachineStatus::LastJob& job, const nlohmann::json& record)
     if (last.is_object()) json_read::Fields(last, "job.metadata.thumbnails").read("relative_path", job.thumbnail_path);
 }
 
+bool is_same_job(const MachineStatus::LastJob& job, const nlohmann::json& record) {
+    if (!record.is_object() || job.job_id.empty()) return false;
+    json_read::Fields f(record, "job");
+    const nlohmann::json* job_id = f.present("job_id");
+    return job_id && f.to_string("job_id", *job_id) == job.job_id;
+}
+
 }  // namespace pemra::protocol

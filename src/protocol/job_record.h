@@ -16,4 +16,9 @@ namespace pemra::protocol {
 // changes nothing. Throws json_read::ReadError for a field of the wrong type.
 void apply_job_record(MachineStatus::LastJob& job, const nlohmann::json& record);
 
+// True when `record` is a job object whose "job_id" is the text `job` holds
+// (never for an empty or missing id). Throws json_read::ReadError for a
+// "job_id" that is not a string.
+bool is_same_job(const MachineStatus::LastJob& job, const nlohmann::json& record);
+
 }  // namespace pemra::protocol

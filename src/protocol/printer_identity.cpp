@@ -48,7 +48,9 @@ void apply_printer_info(MachineStatus& s, const nlohmann::json& result) {
         const std::string& text = f.to_string("state", *state);
         if (text == "ready") {
             s.klippy_state = 1;
-        } else if (text == "shutdown") {
+        } else if (text == "shutdown" || text == "error") {
+            // Halted by an error (a bad configuration, an unreachable board)
+            // is as unusable as a shutdown: both need a restart.
             s.klippy_state = 4;
         } else if (text == "disconnected") {
             s.klippy_state = 3;

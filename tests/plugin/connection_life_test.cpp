@@ -163,7 +163,11 @@ TEST_F(ConnectionLife, PrinterSendingStatusIsNotAskedAgain) {
 
 TEST_F(ConnectionLife, MissingPongMarksTheHeartbeatLostAndKeepsTheConnection) {
     start_agent();
-    auto& printer = add_printer();
+    // A printer that keeps talking (host statistics, as a real one sends
+    // every second, here faster than the shortened passes) is alive without pongs.
+    printer_sim::PrinterOptions talking;
+    talking.stats_interval = 40ms;
+    auto& printer = add_printer(talking);
     connect_live("p1", printer);
     printer.withhold_pongs(true);
     ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.heartbeat == 1; }));

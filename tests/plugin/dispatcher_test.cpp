@@ -169,6 +169,81 @@ TEST_F(Dispatcher, HistoryNotificationAppliesAddedJobsAndReportsOnce) {
     EXPECT_EQ(kinds().size(), 2u) << "params that are not an array still report; no params do not";
 }
 
+TEST_F(Dispatcher, TheEndOfTheLastJobUpdatesItAndOtherJobsDoNot) {
+    feed(R"({"method":"notify_history_changed","params":[{"action":"added","job":{"job_id":"000012",
+            "filename":"a.gcode","status":"in_progress","end_time":null,"total_duration":0.5}}]})");
+    EXPECT_EQ(record->status.last_job.status, "in_progress");
+    feed(R"({"method":"notify_history_changed","params":[{"action":"finished","job":{"job_id":"000011",
+            "status":"cancelled","end_time":5.0}}]})");
+    EXPECT_EQ(record->status.last_job.status, "in_progress") << "another job's end";
+    feed(R"({"method":"notify_history_changed","params":[{"action":"finished","job":{"job_id":"000012",
+            "status":"completed","end_time":1767490602.64,"total_duration":321.5}}]})");
+    EXPECT_EQ(record->status.last_job.status, "completed");
+    EXPECT_DOUBLE_EQ(record->status.last_job.end_time, 1767490602.64);
+    EXPECT_DOUBLE_EQ(record->status.last_job.total_duration, 321.5);
+    EXPECT_EQ(record->status.last_job.filename, "a.gcode");
+    feed(R"({"method":"notify_history_changed","params":[{"action":"moved","job":{"job_id":"000012","status":"x"}},
+            {"action":"finished","job":{"job_id":12,"status":"y"}}]})");
+    EXPECT_EQ(record->status.last_job.status, "completed") << "other actions and a numeric id change nothing";
+    EXPECT_EQ(kinds(), (Kinds{"history_changed", "history_changed", "history_changed"}))
+        << "one callback per notification; the values wait for the next status report";
+}
+
+TEST_F(Dispatcher, OpeningRequestsRefusedForWantOfFirmwareReportItDown) {
+    record->status.connect_state = 1;
+    feed(R"({"jsonrpc":"2.0","error":{"code":503,"message":"Klippy Host not connected"},"id":3})");
+    ASSERT_EQ(kinds(), Kinds{"status"});
+    EXPECT_EQ(events()[0].status.klippy_state, 3);
+    EXPECT_EQ(events()[0].status.machine_state, 7);
+    feed(R"({"jsonrpc":"2.0","error":{"code":503,"message":"Klippy Disconnected"},"id":1})");
+    EXPECT_EQ(kinds(), (Kinds{"status", "status"}));
+    // The firmware comes up: the name is asked for, then the objects.
+    feed(R"({"jsonrpc":"2.0","method":"notify_klippy_ready"})");
+    const auto q = queued();
+    ASSERT_EQ(q.size(), 2u);
+    EXPECT_EQ(q[0].payload, pemra::requests::kPrinterInfoText);
+    EXPECT_EQ(q[1].payload, pemra::requests::kObjectsListText);
+}
+
+TEST_F(Dispatcher, OtherErrorRepliesLeaveTheFirmwareStateAlone) {
+    record->status.connect_state = 1;
+    record->status.klippy_state = 1;
+    for (const char* frame : {
+             R"({"jsonrpc":"2.0","error":{"code":503,"message":"Klippy Host not connected"},"id":4})",
+             R"({"jsonrpc":"2.0","error":{"code":503,"message":"Klippy Host not connected"},"id":0})",
+             R"({"jsonrpc":"2.0","error":{"code":503,"message":"Klippy Host not connected"},"id":2})",
+             R"({"jsonrpc":"2.0","error":{"code":503,"message":"klippy host not connected"},"id":3})",
+             R"({"jsonrpc":"2.0","error":{"code":503},"id":3})",
+             R"({"jsonrpc":"2.0","error":{"code":503,"message":null},"id":3})",
+             R"({"jsonrpc":"2.0","error":{"code":503,"message":["Klippy Host not connected"]},"id":1})",
+             R"({"jsonrpc":"2.0","error":{"code":-32602,"message":"Unauthorized"},"id":0})",
+             R"({"jsonrpc":"2.0","error":{"code":-32602,"message":"Unauthorized"},"id":42})",
+             R"({"jsonrpc":"2.0","error":{"code":-32602,"message":"Unauthorized"},"id":7})",
+             R"({"jsonrpc":"2.0","error":"Unauthorized","id":3})",
+         }) {
+        feed(frame);
+    }
+    EXPECT_TRUE(events().empty());
+    EXPECT_EQ(record->status.klippy_state, 1);
+}
+
+TEST_F(Dispatcher, HaltedFirmwareIsReadAsShutDown) {
+    feed(R"({"jsonrpc":"2.0","result":{"state":"error","state_message":"mcu 'mcu': Unable to connect"},"id":3})");
+    EXPECT_EQ(record->status.klippy_state, 4);
+    record->status.klippy_state = 1;
+    feed(R"({"jsonrpc":"2.0","result":{"state":"startup"},"id":3})");
+    EXPECT_EQ(record->status.klippy_state, 1) << "starting up is a passing state";
+    EXPECT_TRUE(events().empty()) << "identity is applied silently";
+}
+
+TEST_F(Dispatcher, RefusalOfTheOpeningRequestsIsToldOnce) {
+    feed(R"({"jsonrpc":"2.0","error":{"code":-32602,"message":"Unauthorized"},"id":3})");
+    feed(R"({"jsonrpc":"2.0","error":{"code":-32602,"message":"Unauthorized"},"id":1})");
+    feed(R"({"jsonrpc":"2.0","error":{"code":-32602,"message":"Unauthorized"},"id":2})");
+    ASSERT_EQ(kinds(), Kinds{"error"});
+    EXPECT_EQ(events()[0].text, "Unauthorized");
+}
+
 TEST_F(Dispatcher, FirmwareNoticesDeriveTheMachineState) {
     feed(R"({"jsonrpc":"2.0","method":"notify_status_update","params":[{"print_stats":{"state":"printing"}}]})");
     record->status.connect_state = 1;

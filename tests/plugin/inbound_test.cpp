@@ -115,6 +115,37 @@ TEST_F(Inbound, APrintRunsToCompleteWithRisingProgressAndTheLastJob) {
     EXPECT_FALSE(done.last_job.thumbnail_path.empty());
 }
 
+TEST_F(Inbound, TheEndOfAJobFollowedLiveReachesTheLastJob) {
+    start_agent();
+    printer_sim::PrinterOptions options;
+    options.print_duration = 800ms;
+    options.update_interval = 50ms;
+    auto& printer = add_printer(options);
+    connect_live("p1", printer);
+    ASSERT_EQ(printer.start_print("calibration_cube_0.2mm_PLA.gcode"), "ok");
+    // "added" when the print starts, "finished" when it ends.
+    ASSERT_TRUE(events.wait_kind("history_changed", 2, 15s));
+    const auto finished_at = events.of("history_changed", "p1")[1].at;
+    ASSERT_TRUE(events.wait([&](const std::vector<HostEvent>& all) {
+        return std::any_of(all.begin(), all.end(), [&](const HostEvent& e) { return e.kind == "status" && e.at > finished_at; });
+    }));
+    const auto statuses = events.of("status", "p1");
+    const auto after = std::find_if(statuses.begin(), statuses.end(), [&](const HostEvent& e) { return e.at > finished_at; });
+    ASSERT_NE(after, statuses.end());
+    const auto& job = after->status.last_job;
+    EXPECT_EQ(job.status, "completed") << "the first report after the end carries it";
+    EXPECT_GT(job.end_time, 0.0);
+    EXPECT_GT(job.total_duration, 0.0);
+    EXPECT_EQ(job.filename, "calibration_cube_0.2mm_PLA.gcode");
+    // Before the end the same job was in progress, with no end time.
+    const auto before = std::find_if(statuses.begin(), statuses.end(), [](const HostEvent& e) {
+        return e.status.last_job.status == "in_progress";
+    });
+    ASSERT_NE(before, statuses.end());
+    EXPECT_EQ(before->status.last_job.job_id, job.job_id);
+    EXPECT_EQ(before->status.last_job.end_time, 0.0);
+}
+
 TEST_F(Inbound, LastJobIsFetchedWhenAPrintFileIsLoaded) {
     start_agent();
     printer_sim::PrinterOptions options;
