@@ -44,6 +44,15 @@ TEST(MonitorErrors, ARefusingPrinterIsUnreachable) {
     EXPECT_EQ(r.err, "pemra-monitor: cannot reach printer p at " + printer.address() + "\n");
 }
 
+TEST(MonitorErrors, APrinterRefusingThisHostSaysSo) {
+    printer_sim::Printer printer(quick_printer());
+    printer.refuse_unauthorized(true);
+    const RunResult r = run_monitor({"files", "p=" + printer.address()});
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "pemra-monitor: printer p at " + printer.address() + " refused this host: Unauthorized\n");
+}
+
 TEST(MonitorErrors, AddressesThatDoNotParseAreRefused) {
     const std::vector<std::string> bad = {"p=nohost",       "p=host:",       "p=:7125",     "p=host:70000",
                                           "p=host:12ab",    "=127.0.0.1:80", "p=a b:80",    "p=[::1]7125",

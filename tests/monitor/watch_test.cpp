@@ -157,5 +157,23 @@ TEST(MonitorWatch, AnUnreachablePrinterShowsAsOffline) {
     EXPECT_EQ(monitor.wait_exit(10s), 0) << monitor.err();
 }
 
+TEST(MonitorWatch, APrinterRefusingThisHostAndOneWithoutFirmwareSayWhy) {
+    printer_sim::Printer refusing(quick_printer());
+    refusing.refuse_unauthorized(true);
+    auto options = quick_printer();
+    options.klippy_state = "disconnected";
+    printer_sim::Printer down(options);
+    ChildProcess monitor(monitor_command({"r=" + refusing.address(), "d=" + down.address()}));
+    EXPECT_TRUE(monitor.wait_for_stdout(
+        [](const std::string& out) {
+            return out.find("r: refused this host: Unauthorized\n") != std::string::npos &&
+                   out.find("d: online, firmware disconnected") != std::string::npos;
+        },
+        10s))
+        << monitor.out();
+    monitor.send_signal(SIGTERM);
+    EXPECT_EQ(monitor.wait_exit(10s), 0) << monitor.err();
+}
+
 }  // namespace
 }  // namespace monitor_test

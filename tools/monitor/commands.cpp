@@ -130,8 +130,13 @@ int run_command(const Options& o, const PluginApi& api, Output& out) {
     host.start();
     host.connect(printer);
 
-    const Waited up = wait_for(queue, printer.id, after(o.connect_timeout), [](const Event& e) {
-        return e.kind == EventKind::status && (e.status.connect_state == 3 || is_up(e.status));
+    // The last status seen says why a printer that is connected is not up.
+    std::string trouble;
+    const Waited up = wait_for(queue, printer.id, after(o.connect_timeout), [&](const Event& e) {
+        if (e.kind == EventKind::error) return is_refusal(e.text);
+        if (e.kind != EventKind::status) return false;
+        trouble = firmware_trouble(e.status);
+        return e.status.connect_state == 3 || is_up(e.status);
     });
     if (up.interrupted) {
         complain("interrupted");
@@ -139,8 +144,12 @@ int run_command(const Options& o, const PluginApi& api, Output& out) {
     }
     if (!up.event) {
         complain("printer " + printer.id + " at " + printer.address + " did not come up within " +
-                 seconds_text(o.connect_timeout));
+                 seconds_text(o.connect_timeout) + (trouble.empty() ? "" : ": " + trouble));
         return exit_code::timeout;
+    }
+    if (up.event->kind == EventKind::error) {
+        complain("printer " + printer.id + " at " + printer.address + " refused this host: " + up.event->text);
+        return exit_code::unreachable;
     }
     if (up.event->status.connect_state == 3) {
         complain("cannot reach printer " + printer.id + " at " + printer.address);

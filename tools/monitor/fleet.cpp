@@ -35,9 +35,9 @@ Fleet::Outcome Fleet::apply(const Event& event) {
         case EventKind::status: apply_status(*row, event, out); break;
         case EventKind::history: apply_history(*row, event, out); break;
         case EventKind::error:
-            row->notice = event.text;
+            row->notice = is_refusal(event.text) ? "refused: " + event.text : event.text;
             row->notice_time = event.time;
-            tell("notice: " + event.text, Tone::bad);
+            tell(is_refusal(event.text) ? "refused this host: " + event.text : "notice: " + event.text, Tone::bad);
             break;
         case EventKind::file_changed: tell("files changed", Tone::plain); break;
         case EventKind::history_changed:

@@ -20,7 +20,8 @@ Label firmware_label(const MachineStatus& s) {
     switch (s.klippy_state) {
         case 1: return {"ready", Tone::good};
         case 3: return {"disconnected", Tone::warn};
-        case 4: return {"shutdown", Tone::bad};
+        // Halted by an error reads "error" in the firmware's own status.
+        case 4: return {s.webhooks.state == "error" ? "error" : "shutdown", Tone::bad};
         default: break;
     }
     if (!s.webhooks.state.empty()) return {s.webhooks.state, s.webhooks.state == "error" ? Tone::bad : Tone::warn};
@@ -41,6 +42,19 @@ Label print_label(const MachineStatus& s) {
 }
 
 bool is_up(const MachineStatus& s) { return s.connect_state == 1 && s.machine_state >= 4; }
+
+bool is_refusal(const std::string& notice) { return notice == "Unauthorized"; }
+
+std::string firmware_trouble(const MachineStatus& s) {
+    if (s.connect_state != 1) return {};
+    if (s.klippy_state == 3) return "its firmware is not running";
+    if (s.klippy_state == 4) {
+        const std::string why = s.webhooks.state_message.substr(0, s.webhooks.state_message.find('\n'));
+        return std::string(s.webhooks.state == "error" ? "its firmware is halted" : "its firmware is shut down") +
+               (why.empty() ? "" : " (" + why + ")");
+    }
+    return {};
+}
 
 std::string duration_text(double seconds) {
     if (!std::isfinite(seconds) || seconds < 0) seconds = 0;
