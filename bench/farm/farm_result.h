@@ -29,9 +29,12 @@ struct FarmResult {
     double latency_p50_ms = 0;
     double latency_p99_ms = 0;
     double latency_max_ms = 0;
+    double steady_drops = 0;       // offline reports from all connected to the end of the window
+    double steady_attempts = 0;    // reconnection attempts in that time
     double storm_down = 0;         // printers the host saw closed
     double storm_sim_restart_s = 0;  // SIGTERM until the new simulator listens
     double storm_s = 0;            // SIGTERM until all open and subscribed again
+    double storm_after_listen_s = 0;  // the new simulator listening until all open and subscribed again
     double storm_pass_s = 0;       // SIGTERM until the plug-in's first reconnection attempt
     double storm_reconnect_s = 0;  // that attempt until all open and subscribed again
     double storm_attempts = 0;     // most reconnection attempts one printer needed

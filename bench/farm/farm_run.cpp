@@ -179,6 +179,8 @@ FarmResult run_farm(const Options& options, int printers) {
     }
 
     // ---- steady streaming -----------------------------------------------------
+    const std::uint64_t offline_before = observer.offline_reports();
+    const std::uint64_t attempts_before = observer.attempt_reports();
     sleep_s(options.settle_s);
     progress("measuring a %.0f s window", options.window_s);
     r.load_average = load_average();
@@ -200,6 +202,8 @@ FarmResult run_farm(const Options& options, int printers) {
     r.frames = static_cast<double>(observer.frames() - frames_before);
     r.reports = static_cast<double>(observer.reports() - reports_before);
     r.rss_streaming_kib = own_rss_kib();
+    r.steady_drops = static_cast<double>(observer.offline_reports() - offline_before);
+    r.steady_attempts = static_cast<double>(observer.attempt_reports() - attempts_before);
 
     r.window_s = seconds_between(window_start, window_end);
     r.cpu_s = cpu_after - cpu_before;
@@ -232,9 +236,10 @@ FarmResult run_farm(const Options& options, int printers) {
         progress("warning: %llu latency samples did not fit", static_cast<unsigned long long>(observer.samples_lost()));
     }
     progress("CPU %.2f %% of a core (network thread %.2f %%, waited for a CPU %.1f ms/s), %.1f frames/s, "
-             "RSS %.0f -> %.0f KiB, latency p50 %.3f p99 %.3f max %.3f ms",
+             "RSS %.0f -> %.0f KiB, latency p50 %.3f p99 %.3f max %.3f ms, %.0f dropped, %.0f reconnection attempts",
              r.cpu_percent, r.io_thread_cpu_percent, r.io_thread_wait_ms_per_s, r.frames_per_s, r.rss_base_kib,
-             r.rss_streaming_kib, r.latency_p50_ms, r.latency_p99_ms, r.latency_max_ms);
+             r.rss_streaming_kib, r.latency_p50_ms, r.latency_p99_ms, r.latency_max_ms, r.steady_drops,
+             r.steady_attempts);
 
     // ---- reconnection storm -------------------------------------------------------
     if (options.storm_lead_s >= 0) {
@@ -256,6 +261,7 @@ FarmResult run_farm(const Options& options, int printers) {
     r.storm_down = observer.down(kStormPhase);
     r.storm_back = observer.ready(kStormPhase);
     r.storm_s = back ? seconds_between(storm_start, observer.all_ready_ns(kStormPhase)) : nan;
+    r.storm_after_listen_s = r.storm_s - r.storm_sim_restart_s;
     const std::int64_t first_attempt = observer.first_attempt_ns(kStormPhase);
     r.storm_pass_s = first_attempt ? seconds_between(storm_start, first_attempt) : nan;
     r.storm_reconnect_s = back && first_attempt ? seconds_between(first_attempt, observer.all_ready_ns(kStormPhase)) : nan;

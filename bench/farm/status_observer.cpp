@@ -81,7 +81,9 @@ void StatusObserver::on_status(const std::string& device_id, const MachineStatus
 
     const int phase = phase_.load(std::memory_order_acquire);
     if (status.connect_state != 1) {
+        if (status.connect_state == 3) bump(offline_reports_);
         if (status.machine_state == 1) {
+            bump(attempt_reports_);
             if (attempt_phase_[i].load(std::memory_order_relaxed) != phase) {
                 attempt_phase_[i].store(phase, std::memory_order_relaxed);
                 attempts_[i].store(0, std::memory_order_relaxed);

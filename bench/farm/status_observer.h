@@ -47,6 +47,10 @@ public:
     // status frame: the plug-in reports once per element of the frame, and
     // only the first of those reports carries a new stamp.
     std::uint64_t frames() const { return frames_.load(std::memory_order_relaxed); }
+    // Every report of a printer gone offline, and of a reconnection attempt,
+    // over the whole run: a farm without faults should show neither.
+    std::uint64_t offline_reports() const { return offline_reports_.load(std::memory_order_relaxed); }
+    std::uint64_t attempt_reports() const { return attempt_reports_.load(std::memory_order_relaxed); }
     std::uint64_t reports() const { return reports_.load(std::memory_order_relaxed); }
     std::uint64_t unknown_ids() const { return unknown_ids_.load(std::memory_order_relaxed); }
 
@@ -80,6 +84,8 @@ private:
     std::atomic<std::uint64_t> frames_{0};
     std::atomic<std::uint64_t> reports_{0};
     std::atomic<std::uint64_t> unknown_ids_{0};
+    std::atomic<std::uint64_t> offline_reports_{0};
+    std::atomic<std::uint64_t> attempt_reports_{0};
 
     std::atomic<bool> sampling_{false};
     const std::size_t sample_capacity_;
