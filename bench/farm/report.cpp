@@ -102,7 +102,7 @@ void print_table(std::FILE* out, const std::vector<FarmResult>& results, double 
         return;
     }
     for (const auto& goal : goals()) {
-        std::fprintf(out, "  %-34s %-18s %10s  %s\n", goal.name, goal.target,
+        std::fprintf(out, "  %-38s %-18s %10s  %s\n", goal.name, goal.target,
                      number(goal_row->*goal.figure, "%.3f").c_str(), verdict(goal, *goal_row).c_str());
     }
 }
