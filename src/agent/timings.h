@@ -4,6 +4,8 @@
 
 #include <chrono>
 
+#include "connection/quick_retry_timing.h"
+
 namespace pemra {
 
 // The agent's fixed timing. The exports always use the product values;
@@ -13,13 +15,7 @@ struct Timings {
     std::chrono::milliseconds open_handshake_timeout{10000};
     std::chrono::milliseconds pong_timeout{10000};
     std::chrono::milliseconds queue_wait{30000};         // full or empty queue
-    // Quick reconnection after a printer went away on its own: the first
-    // attempt after about half a second, then about one a second (each
-    // delay jittered by up to a fifth), for this long after the drop; then
-    // only the liveness pass tries again.
-    std::chrono::milliseconds quick_retry_first{500};
-    std::chrono::milliseconds quick_retry_interval{1000};
-    std::chrono::milliseconds quick_retry_window{30000};
+    QuickRetryTiming quick_retry;
 };
 
 }  // namespace pemra

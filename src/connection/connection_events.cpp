@@ -29,7 +29,6 @@ void PrinterConnection::on_open(PrinterManager* agent, std::uint64_t gen, Connec
         state.store(Open);
         server = agent->endpoint().get_con_from_hdl(std::move(handle))->get_response_header("Server");
         log::debug("on_open:", id);
-        rhythm.restart();
         heard_since_pass = true;
         silent_passes = 0;
         refusal_told = false;
@@ -62,7 +61,7 @@ void PrinterConnection::on_fail(PrinterManager* agent, std::uint64_t gen, Connec
         log::debug("on_fail:", id, ",", error_reason, ",", ec.value(), ",", connection->get_remote_close_code(),
                    ",", connection->get_remote_close_reason());
         // An open connection that fails ends in on_close, which schedules.
-        if (previous != Open) schedule_quick_reconnect(agent);
+        if (previous != Open) schedule_quick_reconnect(agent, false);
     });
 }
 
@@ -82,7 +81,7 @@ void PrinterConnection::on_close(PrinterManager* agent, std::uint64_t gen, Conne
         error_reason = text::concat("close code: ", code, " (", websocketpp::close::status::get_string(code),
                                     "), close reason: ", connection->get_remote_close_reason());
         log::debug("on_close:", id, ",", error_reason);
-        schedule_quick_reconnect(agent);
+        schedule_quick_reconnect(agent, true);
     });
 }
 
@@ -119,10 +118,10 @@ void PrinterConnection::on_pong_timeout(PrinterManager* agent, std::uint64_t gen
     });
 }
 
-void PrinterConnection::schedule_quick_reconnect(PrinterManager* agent) {
+void PrinterConnection::schedule_quick_reconnect(PrinterManager* agent, bool was_open) {
     // Nothing is tried for a printer the host disconnected, nor while the agent stops.
     if (removed.load() || agent->is_stopping()) return;
-    const auto delay = rhythm.next_delay(ReconnectRhythm::Clock::now());
+    const auto delay = rhythm.next_delay(ReconnectRhythm::Clock::now(), was_open);
     if (!delay) return;
     const std::uint64_t gen = generation.load();
     // The timer lives in this record, so its handler must not keep the record alive.

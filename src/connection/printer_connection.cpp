@@ -25,11 +25,11 @@ std::uint32_t jitter_seed(const std::string& device_id, const void* record) {
 }  // namespace
 
 PrinterConnection::PrinterConnection(std::string device_id, ConnectionHandle handle, std::string connect_uri,
-                                     const Timings& timings)
+                                     const QuickRetryTiming& quick_retry)
     : id(std::move(device_id)),
       hdl(std::move(handle)),
       uri(std::move(connect_uri)),
-      rhythm(timings, jitter_seed(id, this)) {}
+      rhythm(quick_retry, jitter_seed(id, this)) {}
 
 void PrinterConnection::send(WsClient* endpoint, ConnectionHandle handle, std::int32_t request_id,
                              const std::string& payload, bool track) {

@@ -27,8 +27,8 @@
 
 #include <nlohmann/json_fwd.hpp>
 
-#include "agent/timings.h"
 #include "connection/outbound_queue.h"
+#include "connection/quick_retry_timing.h"
 #include "connection/reconnect_rhythm.h"
 #include "connection/ws_fwd.h"
 #include "pemra_network/machine_status.h"
@@ -42,7 +42,7 @@ enum ConnectionState : std::int32_t { Connecting = 0, Open = 1, Closed = 2, Fail
 class PrinterConnection : public std::enable_shared_from_this<PrinterConnection> {
 public:
     PrinterConnection(std::string device_id, ConnectionHandle handle, std::string connect_uri,
-                      const Timings& timings = Timings{});
+                      const QuickRetryTiming& quick_retry = QuickRetryTiming{});
 
     // ---- io_thread: connection events --------------------------------------
     void on_open(PrinterManager* agent, std::uint64_t gen, ConnectionHandle handle);
@@ -116,9 +116,9 @@ private:
     void report_error_reply(PrinterManager* agent, std::int32_t reply_id, const nlohmann::json& error);
     void report_status(PrinterManager* agent);
     void close_connection(PrinterManager* agent, ConnectionHandle handle);
-    // After a drop the host did not ask for: the next quick attempt, if the
-    // rhythm still has one.
-    void schedule_quick_reconnect(PrinterManager* agent);
+    // After a drop (`was_open`) or a failed attempt the host did not ask
+    // for: the next quick attempt, if the rhythm still has one.
+    void schedule_quick_reconnect(PrinterManager* agent, bool was_open);
     // A link that showed no sign of life for too long: dropped at once, its
     // close event reports the printer offline.
     void drop_silent_connection(PrinterManager* agent, ConnectionHandle handle);

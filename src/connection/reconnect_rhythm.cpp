@@ -14,23 +14,21 @@ struct ReconnectRhythm::Timer {
     boost::asio::steady_timer timer;
 };
 
-ReconnectRhythm::ReconnectRhythm(const Timings& timings, std::uint32_t seed)
-    : first_(timings.quick_retry_first),
-      interval_(timings.quick_retry_interval),
-      window_(timings.quick_retry_window),
-      jitter_(seed == 0 ? 1 : seed) {}
+ReconnectRhythm::ReconnectRhythm(const QuickRetryTiming& timing, std::uint32_t seed)
+    : timing_(timing), jitter_(seed == 0 ? 1 : seed) {}
 
 ReconnectRhythm::~ReconnectRhythm() = default;
 
 void ReconnectRhythm::restart() { window_start_.reset(); }
 
-std::optional<std::chrono::milliseconds> ReconnectRhythm::next_delay(Clock::time_point now) {
-    if (!window_start_) {
+std::optional<std::chrono::milliseconds> ReconnectRhythm::next_delay(Clock::time_point now, bool was_open) {
+    const bool window_over = window_start_ && now - *window_start_ >= timing_.window;
+    if (!window_start_ || (was_open && window_over)) {
         window_start_ = now;
-        return jittered(first_);
+        return jittered(timing_.first);
     }
-    if (now - *window_start_ >= window_) return std::nullopt;
-    return jittered(interval_);
+    if (window_over) return std::nullopt;
+    return jittered(timing_.interval);
 }
 
 std::chrono::milliseconds ReconnectRhythm::jittered(std::chrono::milliseconds base) {
@@ -46,10 +44,6 @@ void ReconnectRhythm::arm(boost::asio::io_context& io, std::chrono::milliseconds
     timer_->timer.async_wait([fire = std::move(fire)](const boost::system::error_code& ec) {
         if (!ec) fire();
     });
-}
-
-void ReconnectRhythm::cancel() {
-    if (timer_) timer_->timer.cancel();
 }
 
 }  // namespace pemra

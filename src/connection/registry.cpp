@@ -77,7 +77,7 @@ int PrinterManager::connect_locked(std::string device_id, const std::string& uri
     bool reused = false;
     auto found = connections.find(device_id);
     if (found == connections.end()) {
-        record = std::make_shared<PrinterConnection>(device_id, connection->get_handle(), uri, timings_);
+        record = std::make_shared<PrinterConnection>(device_id, connection->get_handle(), uri, timings_.quick_retry);
         connections[device_id] = record;
     } else {
         record = found->second;

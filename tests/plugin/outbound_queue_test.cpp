@@ -42,9 +42,9 @@ TEST(Timing, ProductConstantsAreTheFixedOnes) {
     EXPECT_EQ(product.open_handshake_timeout, 10000ms);
     EXPECT_EQ(product.pong_timeout, 10000ms);
     EXPECT_EQ(product.queue_wait, 30s);
-    EXPECT_EQ(product.quick_retry_first, 500ms);
-    EXPECT_EQ(product.quick_retry_interval, 1s);
-    EXPECT_EQ(product.quick_retry_window, 30s);
+    EXPECT_EQ(product.quick_retry.first, 500ms);
+    EXPECT_EQ(product.quick_retry.interval, 1s);
+    EXPECT_EQ(product.quick_retry.window, 30s);
 }
 
 TEST(OutboundQueue, ProductCapacityIsAThousand) {

@@ -25,9 +25,9 @@ bool lost_heartbeat(const MachineStatus& s) { return s.connect_state == 1 && s.h
 // Quick attempts at 100 ms, then every 200 ms, for 2 s; no liveness pass.
 pemra::Timings quick_timings() {
     pemra::Timings t = no_pass_timings();
-    t.quick_retry_first = 100ms;
-    t.quick_retry_interval = 200ms;
-    t.quick_retry_window = 2s;
+    t.quick_retry.first = 100ms;
+    t.quick_retry.interval = 200ms;
+    t.quick_retry.window = 2s;
     return t;
 }
 
@@ -38,6 +38,14 @@ std::vector<HostEvent> reconnects_in(const std::vector<HostEvent>& all, const st
         if (e.kind == "status" && e.device_id == id && is_reconnecting(e.status)) out.push_back(e);
     }
     return out;
+}
+
+// Quick attempts as above, with 100 ms passes that ping and 60 ms pongs.
+pemra::Timings liveness_timings() {
+    pemra::Timings t = quick_timings();
+    t.check_interval = 100ms;
+    t.pong_timeout = 60ms;
+    return t;
 }
 
 class Reconnection : public AgentTest {
@@ -81,7 +89,7 @@ TEST_F(Reconnection, RestartedServerIsBackWithinAFewQuickAttempts) {
 
 TEST_F(Reconnection, QuickAttemptsEndWithTheirWindowAndThePassCarriesOn) {
     pemra::Timings t = quick_timings();
-    t.quick_retry_window = 500ms;
+    t.quick_retry.window = 500ms;
     t.check_interval = 1500ms;
     start_agent(t);
     auto& printer = add_printer();
@@ -111,7 +119,7 @@ TEST_F(Reconnection, QuickAttemptsEndWithTheirWindowAndThePassCarriesOn) {
 
 TEST_F(Reconnection, PrintersDroppedTogetherComeBackSpreadOut) {
     pemra::Timings t = quick_timings();
-    t.quick_retry_first = 300ms;
+    t.quick_retry.first = 300ms;
     start_agent(t);
     const int n = 8;
     for (int i = 0; i < n; ++i) connect_live("p" + std::to_string(i), add_printer());
@@ -147,8 +155,8 @@ TEST_F(Reconnection, NothingIsTriedForAPrinterTheHostDisconnected) {
 
 TEST_F(Reconnection, HostConnectStartsAFreshRhythmAfterTheWindow) {
     pemra::Timings t = quick_timings();
-    t.quick_retry_interval = 100ms;
-    t.quick_retry_window = 300ms;
+    t.quick_retry.interval = 100ms;
+    t.quick_retry.window = 300ms;
     start_agent(t);  // and no liveness pass
     auto& printer = add_printer();
     printer.refuse_connections(true);
@@ -165,10 +173,7 @@ TEST_F(Reconnection, HostConnectStartsAFreshRhythmAfterTheWindow) {
 }
 
 TEST_F(Reconnection, SilentPrinterGoesOfflineAndComesBackWhenItAnswers) {
-    pemra::Timings t = quick_timings();
-    t.check_interval = 100ms;
-    t.pong_timeout = 60ms;
-    start_agent(t);
+    start_agent(liveness_timings());
     auto& printer = add_printer();
     connect_live("p1", printer);
     events.clear();
@@ -187,10 +192,7 @@ TEST_F(Reconnection, SilentPrinterGoesOfflineAndComesBackWhenItAnswers) {
 }
 
 TEST_F(Reconnection, APrinterThatAnswersPingsOrSendsFramesKeepsItsLink) {
-    pemra::Timings t = no_pass_timings();
-    t.check_interval = 100ms;
-    t.pong_timeout = 60ms;
-    start_agent(t);
+    start_agent(liveness_timings());
     printer_sim::PrinterOptions chatty;
     chatty.stats_interval = 40ms;
     auto& pongs_only = add_printer();
@@ -216,10 +218,7 @@ TEST_F(Reconnection, APrinterThatAnswersPingsOrSendsFramesKeepsItsLink) {
 }
 
 TEST_F(Reconnection, SilentPrinterDisconnectedByTheHostIsReportedOnceAndNotRetried) {
-    pemra::Timings t = quick_timings();
-    t.check_interval = 100ms;
-    t.pong_timeout = 60ms;
-    start_agent(t);
+    start_agent(liveness_timings());
     auto& silent = add_printer();
     auto& witness = add_printer();
     connect_live("silent", silent);
