@@ -65,7 +65,13 @@ function(pemra_install_stripped target)
     DEPENDS ${target}
     COMMENT "Stripping ${_file_name} for installation"
     VERBATIM)
-  add_custom_target(${target}_stripped ALL DEPENDS "${_stripped}" "${_debug}")
+  # Sanitizer builds are never installed: they skip the copies unless asked.
+  if(PEMRA_SANITIZE)
+    set(_when "")
+  else()
+    set(_when ALL)
+  endif()
+  add_custom_target(${target}_stripped ${_when} DEPENDS "${_stripped}" "${_debug}")
   if(arg_PROGRAM)
     install(PROGRAMS "${_stripped}" DESTINATION "${arg_DESTINATION}" COMPONENT ${arg_COMPONENT})
   else()
