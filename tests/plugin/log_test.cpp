@@ -6,6 +6,7 @@
 // host's level, and never mixed with the host's own logging.
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -130,18 +131,19 @@ TEST_F(DiagnosticLog, LevelSetsTheThreshold) {
 
 TEST_F(DiagnosticLog, AgentsCreatedInOneSecondShareAFileWithoutDamage) {
     fs::path dir;
-    // The file's name is fixed when an agent is created, to the second. On a
-    // busy machine the three creations can still straddle a second even when
-    // they start right after one begins; then the case is tried again.
+    // The file's name is fixed when an agent is created, to the second of
+    // time(), which may lag the precise clock by a few milliseconds: start
+    // well inside a second. On a busy machine the three creations can still
+    // straddle a second; then the case is tried again.
     for (int attempt = 0;; ++attempt) {
         ASSERT_LT(attempt, 5) << "never managed three creations within one second";
         dir = fresh_dir("same_second" + std::to_string(attempt));
         const auto now = std::chrono::system_clock::now();
-        std::this_thread::sleep_until(std::chrono::ceil<std::chrono::seconds>(now));
-        const auto first = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+        std::this_thread::sleep_until(std::chrono::ceil<std::chrono::seconds>(now) + std::chrono::milliseconds(50));
+        const std::time_t first = std::time(nullptr);
         void* agents[3];
         for (auto& agent : agents) agent = HOST_FN(lib, pemra_network_create_agent)(dir.string(), 4);
-        const auto last = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+        const std::time_t last = std::time(nullptr);
         for (auto* agent : agents) {
             HOST_FN(lib, pemra_network_start)(agent);
             HOST_FN(lib, pemra_network_destroy_agent)(agent);
