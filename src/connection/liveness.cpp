@@ -6,6 +6,7 @@
 // connections_mutex and hands the work to io_thread in key order, so no
 // WebSocket call and no host callback happens while the registry is locked.
 
+#include <chrono>
 #include <system_error>
 #include <utility>
 
@@ -45,12 +46,13 @@ void PrinterManager::do_socket_check_loop() {
 
 // Runs with connections_mutex held.
 void PrinterManager::liveness_pass() {
+    const auto posted = std::chrono::steady_clock::now();
     for (auto& [device_id, record] : connections) {
         switch (record->current_state()) {
             case Open: {
                 const std::uint64_t gen = record->generation.load();
-                post([this, record = record, gen, handle = record->hdl] {
-                    record->ping_and_tick(this, gen, handle);
+                post([this, record = record, gen, handle = record->hdl, posted] {
+                    record->ping_and_tick(this, gen, handle, posted);
                 });
                 break;
             }
@@ -65,11 +67,18 @@ void PrinterManager::liveness_pass() {
     }
 }
 
-void PrinterConnection::ping_and_tick(PrinterManager* agent, std::uint64_t gen, ConnectionHandle handle) {
+void PrinterConnection::ping_and_tick(PrinterManager* agent, std::uint64_t gen, ConnectionHandle handle,
+                                      std::chrono::steady_clock::time_point posted) {
     run_guarded("liveness", id, [&] {
         if (!is_current(gen) || state.load() != Open) return;
-        silent_passes = heard_since_pass ? 0 : silent_passes + 1;
-        heard_since_pass = false;
+        // Silence is judged only while this thread keeps up. A pass that
+        // waited behind other work (a huge frame, a slow host callback) comes
+        // before frames that arrived meanwhile are read, and passes that
+        // piled up run back to back with no chance to hear anything.
+        if (std::chrono::steady_clock::now() - posted < agent->timings().check_interval / 2) {
+            silent_passes = heard_since_pass ? 0 : silent_passes + 1;
+            heard_since_pass = false;
+        }
         // A printer being disconnected ends with its closing handshake.
         if (silent_passes >= kSilentPassesToDrop && !removed.load()) {
             drop_silent_connection(agent, std::move(handle));

@@ -18,6 +18,7 @@
 // `generation` change only under the agent's connections_mutex.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -54,8 +55,10 @@ public:
 
     // ---- io_thread: liveness -------------------------------------------------
     // Pings the connection `handle` of generation `gen` and runs tick, when
-    // that connection is still the record's current one and open.
-    void ping_and_tick(PrinterManager* agent, std::uint64_t gen, ConnectionHandle handle);
+    // that connection is still the record's current one and open; `posted`
+    // is when the pass handed this to io_thread.
+    void ping_and_tick(PrinterManager* agent, std::uint64_t gen, ConnectionHandle handle,
+                       std::chrono::steady_clock::time_point posted);
     void tick(WsClient* endpoint, ConnectionHandle handle);
 
     // ---- io_thread: reconnection ---------------------------------------------

@@ -217,6 +217,22 @@ TEST_F(Reconnection, APrinterThatAnswersPingsOrSendsFramesKeepsItsLink) {
     EXPECT_EQ(frames_only.counters().opened, 1u);
 }
 
+TEST_F(Reconnection, ABusyNetworkThreadIsNotTakenForASilentPrinter) {
+    start_agent(liveness_timings());
+    printer_sim::PrinterOptions talking;
+    talking.stats_interval = 40ms;
+    auto& printer = add_printer(talking);
+    connect_live("p1", printer);
+    // The network thread is held up for six passes: they pile up behind it
+    // and then run back to back, before the frames that came meanwhile.
+    agent->post([] { std::this_thread::sleep_for(600ms); });
+    const auto pings = printer.counters().pings_received;
+    ASSERT_TRUE(printer.wait_counters([&](const auto& c) { return c.pings_received >= pings + 10; }, 10s));
+    const auto statuses = events.statuses("p1");
+    EXPECT_EQ(std::count_if(statuses.begin(), statuses.end(), is_offline), 0);
+    EXPECT_EQ(printer.counters().opened, 1u);
+}
+
 TEST_F(Reconnection, SilentPrinterDisconnectedByTheHostIsReportedOnceAndNotRetried) {
     start_agent(liveness_timings());
     auto& silent = add_printer();
