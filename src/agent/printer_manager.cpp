@@ -9,7 +9,7 @@
 
 #include <boost/asio/post.hpp>
 
-#include "agent/log.h"
+#include "base/log.h"
 #include "connection/printer_connection.h"
 #include "connection/ws_client.h"
 #include "platform/platform.h"

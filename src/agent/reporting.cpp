@@ -5,8 +5,8 @@
 
 #include <exception>
 
-#include "agent/log.h"
 #include "agent/printer_manager.h"
+#include "base/log.h"
 
 namespace pemra {
 

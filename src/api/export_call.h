@@ -8,8 +8,8 @@
 
 #include <exception>
 
-#include "agent/log.h"
 #include "agent/printer_manager.h"
+#include "base/log.h"
 
 namespace pemra::api {
 

@@ -8,9 +8,9 @@
 
 #include <utility>
 
-#include "agent/log.h"
 #include "agent/printer_manager.h"
 #include "api/export_call.h"
+#include "base/log.h"
 
 using pemra::PrinterManager;
 using pemra::api::with_agent;

@@ -10,7 +10,7 @@
 #include <exception>
 #include <string_view>
 
-#include "agent/log.h"
+#include "base/log.h"
 
 namespace pemra {
 

@@ -10,9 +10,9 @@
 #include <system_error>
 #include <utility>
 
-#include "agent/log.h"
 #include "agent/printer_manager.h"
-#include "agent/trace.h"
+#include "base/log.h"
+#include "base/trace.h"
 #include "connection/handler_guard.h"
 #include "connection/printer_connection.h"
 #include "connection/ws_client.h"

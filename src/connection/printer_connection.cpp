@@ -7,8 +7,8 @@
 #include <functional>
 #include <utility>
 
-#include "agent/log.h"
 #include "agent/printer_manager.h"
+#include "base/log.h"
 #include "connection/ws_client.h"
 
 namespace pemra {

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "agent/log.h"
 #include "agent/printer_manager.h"
+#include "base/log.h"
 #include "connection/handler_guard.h"
 #include "connection/printer_connection.h"
 #include "connection/ws_client.h"

@@ -6,9 +6,9 @@
 
 #include <utility>
 
-#include "agent/log.h"
 #include "agent/printer_manager.h"
-#include "agent/trace.h"
+#include "base/log.h"
+#include "base/trace.h"
 #include "connection/handler_guard.h"
 #include "connection/printer_connection.h"
 

@@ -9,9 +9,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "agent/log.h"
 #include "agent/printer_manager.h"
-#include "agent/trace.h"
+#include "base/log.h"
+#include "base/trace.h"
 #include "connection/printer_connection.h"
 #include "protocol/frame_outline.h"
 #include "protocol/gcode_notices.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The pemra_network authors
-#include "agent/log.h"
 #include "agent/printer_manager.h"
+#include "base/log.h"
 #include "protocol/requests.h"
 
 namespace pemra {

@@ -2,7 +2,7 @@
 // Copyright (c) 2026 The pemra_network authors
 #include <nlohmann/json.hpp>
 
-#include "agent/log.h"
+#include "base/log.h"
 #include "connection/printer_connection.h"
 #include "status/json_read.h"
 #include "status/status_readers.h"

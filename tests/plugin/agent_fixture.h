@@ -16,8 +16,8 @@
 
 #include <gtest/gtest.h>
 
-#include "agent/log.h"
 #include "agent/printer_manager.h"
+#include "base/log.h"
 #include "connection/printer_connection.h"
 #include "host_events.h"
 #include "printer_sim/printer.h"

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "agent/concat.h"
+#include "base/concat.h"
 
 namespace pemra::trace {
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The pemra_network authors
-#include "agent/log.h"
+#include "base/log.h"
 
 #include <atomic>
 #include <ctime>

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "agent/concat.h"
+#include "base/concat.h"
 
 namespace pemra::log {
 
