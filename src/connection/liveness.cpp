@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The pemra_network authors
 //
-// The liveness pass: every check interval, open printers are pinged and
-// ticked, closed and failed ones reconnected. The check thread decides under
-// connections_mutex and hands the work to io_thread in key order, so no
-// WebSocket call and no host callback happens while the registry is locked.
+// A printer's side of the liveness pass, on io_thread: the ping, the silence
+// count, and the tick that asks again for what went unanswered.
 
 #include <chrono>
 #include <system_error>
@@ -31,41 +29,6 @@ constexpr std::int16_t kResendTicks = 4;
 constexpr int kSilentPassesToDrop = 3;
 
 }  // namespace
-
-void PrinterManager::do_socket_check_loop() {
-    enter_thread(ThreadRole::check, "pemra-check");
-    std::unique_lock<std::mutex> lock(connections_mutex);
-    while (!stop_requested.load()) {
-        const auto deadline = std::chrono::steady_clock::now() + timings_.check_interval;
-        if (check_wakeup.wait_until(lock, deadline, [this] { return stop_requested.load(); })) break;
-        run_guarded("liveness pass", "", [&] { liveness_pass(); });
-    }
-    lock.unlock();
-    log::debug("do_socket_check_loop stop");
-}
-
-// Runs with connections_mutex held.
-void PrinterManager::liveness_pass() {
-    const auto posted = std::chrono::steady_clock::now();
-    for (auto& [device_id, record] : connections) {
-        switch (record->current_state()) {
-            case Open: {
-                const std::uint64_t gen = record->generation.load();
-                post([this, record = record, gen, handle = record->hdl, posted] {
-                    record->ping_and_tick(this, gen, handle, posted);
-                });
-                break;
-            }
-            case Closed:
-            case Failed:
-                connect_locked(device_id, record->uri, ConnectOrigin::retry);
-                break;
-            case Connecting:
-                // The handshake timeout ends the attempt with an open or a fail.
-                break;
-        }
-    }
-}
 
 void PrinterConnection::ping_and_tick(PrinterManager* agent, std::uint64_t gen, ConnectionHandle handle,
                                       std::chrono::steady_clock::time_point posted) {
