@@ -132,9 +132,9 @@ void PrinterConnection::report_error_reply(PrinterManager* agent, std::int32_t r
     // Refusals of the plug-in's own opening requests say what state the
     // printer is in; the same words in reply to a host's request are the
     // host's business.
-    const bool opening = reply_id == requests::kPrinterInfo || reply_id == requests::kObjectsList ||
-                         reply_id == requests::kObjectsSubscribe;
-    if (opening && reply_id != requests::kObjectsSubscribe && protocol::says_firmware_not_connected(words)) {
+    const bool asks_firmware = reply_id == requests::kPrinterInfo || reply_id == requests::kObjectsList;
+    const bool opening = asks_firmware || reply_id == requests::kObjectsSubscribe;
+    if (asks_firmware && protocol::says_firmware_not_connected(words)) {
         // The API server is up but its firmware is not: the printer is there
         // and unusable until the firmware's ready notice.
         if (reply_id == requests::kPrinterInfo) identity_wanted = true;

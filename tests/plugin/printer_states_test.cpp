@@ -21,18 +21,25 @@ using namespace test_host;
 using pemra::requests::kObjectsListText;
 using pemra::requests::kPrinterInfoText;
 
-class PrinterStates : public AgentTest {};
+class PrinterStates : public AgentTest {
+protected:
+    // A printer whose firmware is in `klippy_state` when the plug-in connects.
+    printer_sim::Printer& connect_with_firmware(const std::string& klippy_state) {
+        start_agent(no_pass_timings());
+        printer_sim::PrinterOptions options;
+        options.klippy_state = klippy_state;
+        auto& printer = add_printer(options);
+        EXPECT_EQ(connect("p1", printer), 0);
+        return printer;
+    }
+};
 
 bool firmware_down(const MachineStatus& s) {
     return s.connect_state == 1 && s.klippy_state == 3 && s.machine_state == 7;
 }
 
 TEST_F(PrinterStates, FirmwareDownIsReportedThenComesUpWithItsName) {
-    start_agent(no_pass_timings());
-    printer_sim::PrinterOptions options;
-    options.klippy_state = "disconnected";
-    auto& printer = add_printer(options);
-    ASSERT_EQ(connect("p1", printer), 0);
+    auto& printer = connect_with_firmware("disconnected");
     ASSERT_TRUE(events.wait_status("p1", firmware_down, 5s)) << "the 503 replies tell the host at once";
     EXPECT_EQ(events.statuses("p1").front().klippy_state, 3) << "the first report already says so";
 
@@ -58,11 +65,7 @@ TEST_F(PrinterStates, WorkingPrinterIsNotAskedForItsNameTwice) {
 }
 
 TEST_F(PrinterStates, FirmwareHaltedByAnErrorIsNotAnIdlePrinter) {
-    start_agent(no_pass_timings());
-    printer_sim::PrinterOptions options;
-    options.klippy_state = "error";
-    auto& printer = add_printer(options);
-    ASSERT_EQ(connect("p1", printer), 0);
+    connect_with_firmware("error");
     ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.connect_state == 1; }, 5s));
     const auto s = events.statuses("p1").back();
     EXPECT_EQ(s.klippy_state, 4);
