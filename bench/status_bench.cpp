@@ -12,10 +12,11 @@
 #include <string>
 
 #include <benchmark/benchmark.h>
-#include <nlohmann/json.hpp>
 
 #include "agent/printer_manager.h"
 #include "connection/printer_connection.h"
+#include "protocol/frame_parser.h"
+#include "status/json_read.h"
 
 namespace {
 
@@ -44,9 +45,10 @@ struct Fixture {
 
 void parse_only(benchmark::State& state, const char* file) {
     const std::string text = load(file);
+    pemra::protocol::FrameParser parser;
     for (auto _ : state) {
-        auto doc = nlohmann::json::parse(text);
-        benchmark::DoNotOptimize(doc);
+        auto parsed = parser.parse(text);
+        benchmark::DoNotOptimize(parsed.root);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
@@ -54,16 +56,20 @@ void parse_only(benchmark::State& state, const char* file) {
 void handle_message(benchmark::State& state, const char* file) {
     const std::string text = load(file);
     Fixture f;
-    for (auto _ : state) f.record->handle_message(&f.agent, text);
+    for (auto _ : state) f.record->session.handle_message(text, f.agent.frame_parser(), f.agent);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
     state.counters["reports/frame"] = static_cast<double>(f.reports) / static_cast<double>(state.iterations());
 }
 
 void apply_status_update(benchmark::State& state, const char* file) {
-    const auto doc = nlohmann::json::parse(load(file));
-    const auto& element = doc.contains("params") ? doc["params"][0] : doc["result"]["status"];
+    const std::string text = load(file);
+    pemra::protocol::FrameParser parser;
+    const auto doc = parser.parse(text).root;
+    const auto params = pemra::json_read::find(doc, "params");
+    const auto element = params ? pemra::json_read::last_element(*params)
+                                : pemra::json_read::find(*pemra::json_read::find(doc, "result"), "status");
     Fixture f;
-    for (auto _ : state) f.record->apply_status_update(&f.agent, element);
+    for (auto _ : state) f.record->session.apply_status_update(*element, f.agent);
 }
 
 }  // namespace

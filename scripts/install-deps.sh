@@ -8,7 +8,7 @@ set -eu
 
 PACKAGES="cmake ninja-build g++ clang libclang-rt-14-dev binutils pkg-config \
 libboost-dev libboost-log-dev libboost-filesystem-dev libboost-nowide-dev \
-libboost-system-dev libboost-thread-dev libwebsocketpp-dev nlohmann-json3-dev \
+libboost-system-dev libboost-thread-dev libwebsocketpp-dev nlohmann-json3-dev libsimdjson-dev \
 libgtest-dev libgmock-dev libbenchmark-dev ccache dpkg-dev file"
 
 missing=""

@@ -22,10 +22,10 @@
 //
 // Host threads call the public operations through the exports.
 //
-// Locks, in the only order in which they nest:
-//   connections_mutex  -> a connection's pending_mutex
-// The queue's mutex, the callback slots' mutexes, ended_mutex and calls_mutex are taken
-// alone. No lock of ours is held while a host callback runs.
+// Locks: none of ours nests in another. connections_mutex, the queue's
+// mutex, each session's pending-request lock, the callback slots' mutexes,
+// ended_mutex and calls_mutex are each taken alone, and no lock of ours is
+// held while a host callback runs or a frame is sent.
 //
 // A connection's MachineStatus, server and error_reason are touched only on
 // io_thread: threads that need to change them post the change there, which
@@ -44,16 +44,18 @@
 
 #include "agent/callback_slot.h"
 #include "agent/timings.h"
+#include "connection/connection_owner.h"
 #include "connection/outbound_queue.h"
 #include "connection/ws_fwd.h"
 #include "pemra_network/callbacks.h"
 #include "pemra_network/machine_status.h"
+#include "protocol/frame_parser.h"
 
 namespace pemra {
 
 class PrinterConnection;
 
-class PrinterManager {
+class PrinterManager final : public ConnectionOwner {
 public:
     explicit PrinterManager(const Timings& timings = Timings{});
     ~PrinterManager();
@@ -79,12 +81,12 @@ public:
     void send(std::string device_id, std::int32_t request_id, std::string payload, bool track);
 
     // The request catalogue.
-    void request_objects_list(const std::string& device_id);
-    void request_objects_subscribe(const std::string& device_id, const std::string& objects_param);
-    void request_printer_info(const std::string& device_id);
+    void request_objects_list(const std::string& device_id) override;
+    void request_objects_subscribe(const std::string& device_id, const std::string& objects_param) override;
+    void request_printer_info(const std::string& device_id) override;
     void request_file_list(const std::string& device_id, const std::string& path);
     void request_file_metadata(const std::string& device_id, const std::string& file_name);
-    void request_last_history(const std::string& device_id);
+    void request_last_history(const std::string& device_id) override;
     void request_history(const std::string& device_id, std::int32_t start, std::int32_t limit,
                          const std::string& order);
     void request_delete_file(const std::string& device_id, const std::string& file_name);
@@ -92,13 +94,13 @@ public:
     // Host callbacks. A report calls its slot with copies of its arguments
     // when the slot is set, callbacks are enabled and the agent is not
     // stopping; an exception from the callback is logged and swallowed.
-    void report_machine_status(const std::string& device_id, const MachineStatus& status);
-    void report_file_list(const std::string& device_id, const std::string& text);
-    void report_file_meta(const std::string& device_id, const std::string& text);
-    void report_print_history(const std::string& device_id, const std::string& text);
-    void report_error(const std::string& device_id, const std::string& text);
-    void report_file_changed(const std::string& device_id, const std::string& text);
-    void report_history_changed(const std::string& device_id, const std::string& text);
+    void report_machine_status(const std::string& device_id, const MachineStatus& status) override;
+    void report_file_list(const std::string& device_id, const std::string& text) override;
+    void report_file_meta(const std::string& device_id, const std::string& text) override;
+    void report_print_history(const std::string& device_id, const std::string& text) override;
+    void report_error(const std::string& device_id, const std::string& text) override;
+    void report_file_changed(const std::string& device_id, const std::string& text) override;
+    void report_history_changed(const std::string& device_id, const std::string& text) override;
 
     void set_machine_status_changed_fn(MachineStatusChangedFn fn) { machine_status_changed_fn.set(std::move(fn)); }
     void set_file_list_arrived_fn(TextArrivedFn fn) { file_list_arrived_fn.set(std::move(fn)); }
@@ -111,16 +113,19 @@ public:
 
     // Runs `task` on io_thread, after everything posted before it.
     void post(std::function<void()> task);
-    WsClient& endpoint() { return *client; }
+    WsClient& endpoint() override { return *client; }
+    // io_thread: the one parser of every printer's frames.
+    protocol::FrameParser& frame_parser() override { return parser; }
 
     // io_thread: a connection closed or failed (stop may be waiting for it).
-    void note_connection_ended();
+    void note_connection_ended() override;
     // io_thread: a quick attempt of `record`, armed while its connection of
     // generation `gen` was the current one. Does nothing when that is no
     // longer so (the host or a pass started another attempt), when the
     // printer was disconnected or is not closed or failed, or while stopping.
-    void quick_reconnect(const std::shared_ptr<PrinterConnection>& record, std::uint64_t gen);
-    bool is_stopping() const { return stopping.load(); }
+    void quick_reconnect(const std::shared_ptr<PrinterConnection>& record, std::uint64_t gen) override;
+    bool is_stopping() const override { return stopping.load(); }
+    std::chrono::milliseconds check_interval() const override { return timings_.check_interval; }
     const Timings& timings() const { return timings_; }
 
     // True on io_thread of any agent: there nothing may wait for the queue.
@@ -166,6 +171,7 @@ private:
     const Timings timings_;
     std::atomic<bool> callbacks_suppressed{false};
     std::unique_ptr<WsClient> client;
+    protocol::FrameParser parser;  // io_thread
     std::shared_ptr<std::thread> io_thread;
     std::shared_ptr<std::thread> send_thread;
     std::shared_ptr<std::thread> check_thread;

@@ -7,7 +7,6 @@
 
 #include <utility>
 
-#include "agent/printer_manager.h"
 #include "base/concat.h"
 #include "base/log.h"
 #include "base/trace.h"
@@ -17,7 +16,7 @@
 
 namespace pemra {
 
-void PrinterConnection::on_open(PrinterManager* agent, std::uint64_t gen, ConnectionHandle handle) {
+void PrinterConnection::on_open(ConnectionOwner* agent, std::uint64_t gen, ConnectionHandle handle) {
     run_guarded("on_open", id, [&] {
         if (!is_current(gen) || removed.load()) {
             // A connection nobody wants any more: a newer attempt replaced it,
@@ -31,16 +30,15 @@ void PrinterConnection::on_open(PrinterManager* agent, std::uint64_t gen, Connec
         log::debug("on_open:", id);
         heard_since_pass = true;
         silent_passes = 0;
-        refusal_told = false;
-        identity_wanted = false;
-        status.connect_state = 1;
-        status.heartbeat = 2;
+        session.start_over();
+        session.status.connect_state = 1;
+        session.status.heartbeat = 2;
         agent->request_printer_info(id);
         agent->request_objects_list(id);
     });
 }
 
-void PrinterConnection::on_fail(PrinterManager* agent, std::uint64_t gen, ConnectionHandle handle) {
+void PrinterConnection::on_fail(ConnectionOwner* agent, std::uint64_t gen, ConnectionHandle handle) {
     run_guarded("on_fail", id, [&] {
         WsConnectionPtr connection = agent->endpoint().get_con_from_hdl(handle);
         const std::error_code ec = connection->get_ec();
@@ -53,9 +51,7 @@ void PrinterConnection::on_fail(PrinterManager* agent, std::uint64_t gen, Connec
         if (previous == Open) {
             close_connection(agent, std::move(handle));
         } else {
-            status.connect_state = 3;
-            status.machine_state = 2;
-            report_status(agent);
+            report_offline(agent);
         }
         error_reason = ec.message();
         log::debug("on_fail:", id, ",", error_reason, ",", ec.value(), ",", connection->get_remote_close_code(),
@@ -65,7 +61,7 @@ void PrinterConnection::on_fail(PrinterManager* agent, std::uint64_t gen, Connec
     });
 }
 
-void PrinterConnection::on_close(PrinterManager* agent, std::uint64_t gen, ConnectionHandle handle) {
+void PrinterConnection::on_close(ConnectionOwner* agent, std::uint64_t gen, ConnectionHandle handle) {
     run_guarded("on_close", id, [&] {
         WsConnectionPtr connection = agent->endpoint().get_con_from_hdl(std::move(handle));
         if (!is_current(gen)) {
@@ -74,9 +70,7 @@ void PrinterConnection::on_close(PrinterManager* agent, std::uint64_t gen, Conne
         }
         state.store(Closed);
         agent->note_connection_ended();
-        status.connect_state = 3;
-        status.machine_state = 2;
-        report_status(agent);
+        report_offline(agent);
         const auto code = connection->get_remote_close_code();
         error_reason = text::concat("close code: ", code, " (", websocketpp::close::status::get_string(code),
                                     "), close reason: ", connection->get_remote_close_reason());
@@ -85,7 +79,7 @@ void PrinterConnection::on_close(PrinterManager* agent, std::uint64_t gen, Conne
     });
 }
 
-void PrinterConnection::on_message(PrinterManager* agent, std::uint64_t gen, ConnectionHandle,
+void PrinterConnection::on_message(ConnectionOwner* agent, std::uint64_t gen, ConnectionHandle,
                                    MessagePtr message) {
     run_guarded("on_message", id, [&] {
         if (message->get_opcode() != websocketpp::frame::opcode::text) return;
@@ -93,32 +87,32 @@ void PrinterConnection::on_message(PrinterManager* agent, std::uint64_t gen, Con
         log::debug("on_message,id:", id, ",", text);
         if (!is_current(gen)) return;
         heard_since_pass = true;
-        handle_message(agent, text);
+        session.handle_message(text, agent->frame_parser(), *agent);
     });
 }
 
-void PrinterConnection::on_pong(PrinterManager*, std::uint64_t gen, ConnectionHandle, std::string payload) {
+void PrinterConnection::on_pong(ConnectionOwner*, std::uint64_t gen, ConnectionHandle, std::string payload) {
     run_guarded("on_pong", id, [&] {
         if (!is_current(gen)) return;
         heard_since_pass = true;
         trace::out("pong msg:", payload, id, "\n");
-        status.heartbeat = 2;
+        session.status.heartbeat = 2;
     });
 }
 
-void PrinterConnection::on_pong_timeout(PrinterManager* agent, std::uint64_t gen, ConnectionHandle,
+void PrinterConnection::on_pong_timeout(ConnectionOwner* agent, std::uint64_t gen, ConnectionHandle,
                                         std::string) {
     run_guarded("on_pong_timeout", id, [&] {
         // A late timer of a connection that is gone or no longer open says
         // nothing about the printer's current link.
         if (!is_current(gen) || state.load() != Open) return;
         log::debug("heartbeat timeout", id);
-        status.heartbeat = 1;
-        report_status(agent);
+        session.status.heartbeat = 1;
+        session.report_status(*agent);
     });
 }
 
-void PrinterConnection::schedule_quick_reconnect(PrinterManager* agent, bool was_open) {
+void PrinterConnection::schedule_quick_reconnect(ConnectionOwner* agent, bool was_open) {
     // Nothing is tried for a printer the host disconnected, nor while the agent stops.
     if (removed.load() || agent->is_stopping()) return;
     const auto delay = rhythm.next_delay(ReconnectRhythm::Clock::now(), was_open);

@@ -8,7 +8,6 @@
 #include <system_error>
 #include <utility>
 
-#include "agent/printer_manager.h"
 #include "base/log.h"
 #include "base/trace.h"
 #include "connection/handler_guard.h"
@@ -19,9 +18,6 @@
 namespace pemra {
 namespace {
 
-// A tracked request still unanswered at this many ticks is sent again.
-constexpr std::int16_t kResendTicks = 4;
-
 // Passes in a row that heard nothing since the pass before. At the first,
 // the previous pass's ping went a whole interval without a pong (a pong
 // timeout); two more such passes and the link is taken for dead. A printer
@@ -30,7 +26,7 @@ constexpr int kSilentPassesToDrop = 3;
 
 }  // namespace
 
-void PrinterConnection::ping_and_tick(PrinterManager* agent, std::uint64_t gen, ConnectionHandle handle,
+void PrinterConnection::ping_and_tick(ConnectionOwner* agent, std::uint64_t gen, ConnectionHandle handle,
                                       std::chrono::steady_clock::time_point posted) {
     run_guarded("liveness", id, [&] {
         if (!is_current(gen) || state.load() != Open) return;
@@ -38,7 +34,7 @@ void PrinterConnection::ping_and_tick(PrinterManager* agent, std::uint64_t gen, 
         // waited behind other work (a huge frame, a slow host callback) comes
         // before frames that arrived meanwhile are read, and passes that
         // piled up run back to back with no chance to hear anything.
-        if (std::chrono::steady_clock::now() - posted < agent->timings().check_interval / 2) {
+        if (std::chrono::steady_clock::now() - posted < agent->check_interval() / 2) {
             silent_passes = heard_since_pass ? 0 : silent_passes + 1;
             heard_since_pass = false;
         }
@@ -56,7 +52,7 @@ void PrinterConnection::ping_and_tick(PrinterManager* agent, std::uint64_t gen, 
     });
 }
 
-void PrinterConnection::drop_silent_connection(PrinterManager* agent, ConnectionHandle handle) {
+void PrinterConnection::drop_silent_connection(ConnectionOwner* agent, ConnectionHandle handle) {
     log::info("no sign of life from ", id, " for ", silent_passes, " liveness passes: dropping its connection");
     std::error_code ec;
     WsConnectionPtr connection = agent->endpoint().get_con_from_hdl(std::move(handle), ec);
@@ -70,19 +66,14 @@ void PrinterConnection::drop_silent_connection(PrinterManager* agent, Connection
 }
 
 void PrinterConnection::tick(WsClient* endpoint, ConnectionHandle handle) {
-    std::lock_guard<std::mutex> lock(pending_mutex);
     // A printer that sent no status since the last tick lost its
     // subscription or never got one: ask for its objects again.
-    if (status_updates.exchange(0) == 0) {
+    if (session.take_status_updates() == 0) {
         send(endpoint, handle, requests::kObjectsList, std::string(requests::kObjectsListText), false);
     }
-    // Direct sends are untracked, so send() does not take pending_mutex again.
-    for (auto& [request_id, message] : pending) {
-        ++message.retries;
-        if (message.retries >= kResendTicks && message.track) {
-            message.retries = 0;
-            send(endpoint, handle, request_id, message.payload, false);
-        }
+    // Re-sent untracked: they are still pending, with their count restarted.
+    for (const auto& [request_id, payload] : session.pending.tick()) {
+        send(endpoint, handle, request_id, payload, false);
     }
 }
 

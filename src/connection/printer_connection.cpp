@@ -7,7 +7,6 @@
 #include <functional>
 #include <utility>
 
-#include "agent/printer_manager.h"
 #include "base/log.h"
 #include "connection/ws_client.h"
 
@@ -26,9 +25,10 @@ std::uint32_t jitter_seed(const std::string& device_id, const void* record) {
 
 PrinterConnection::PrinterConnection(std::string device_id, ConnectionHandle handle, std::string connect_uri,
                                      const QuickRetryTiming& quick_retry)
-    : id(std::move(device_id)),
+    : id(device_id),
       hdl(std::move(handle)),
       uri(std::move(connect_uri)),
+      session(std::move(device_id)),
       rhythm(quick_retry, jitter_seed(id, this)) {}
 
 void PrinterConnection::send(WsClient* endpoint, ConnectionHandle handle, std::int32_t request_id,
@@ -39,7 +39,7 @@ void PrinterConnection::send(WsClient* endpoint, ConnectionHandle handle, std::i
     }
     // Remembered before the send and whatever its outcome, so that a request
     // whose send fails is re-sent by the liveness tick.
-    if (request_id >= 1 && track) add_pending(request_id, OutboundMessage{{}, request_id, 0, true, payload});
+    if (request_id >= 1 && track) session.pending.remember(request_id, payload);
     std::error_code ec;
     WsConnectionPtr connection = endpoint->get_con_from_hdl(std::move(handle), ec);
     if (!ec) ec = connection->send(payload, websocketpp::frame::opcode::text);
@@ -50,27 +50,21 @@ void PrinterConnection::send(WsClient* endpoint, ConnectionHandle handle, std::i
     }
 }
 
-void PrinterConnection::add_pending(std::int32_t request_id, const OutboundMessage& message) {
-    std::lock_guard<std::mutex> lock(pending_mutex);
-    pending[request_id] = message;
+void PrinterConnection::announce_reconnect(ConnectionOwner* agent) {
+    session.status.machine_state = 1;
+    session.status.print_state = 0;
+    session.status.connect_state = 0;
+    session.status.klippy_state = 0;
+    session.report_status(*agent);
 }
 
-std::map<std::int32_t, OutboundMessage> PrinterConnection::pending_snapshot() const {
-    std::lock_guard<std::mutex> lock(pending_mutex);
-    return pending;
+void PrinterConnection::report_offline(ConnectionOwner* agent) {
+    session.status.connect_state = 3;
+    session.status.machine_state = 2;
+    session.report_status(*agent);
 }
 
-void PrinterConnection::announce_reconnect(PrinterManager* agent) {
-    status.machine_state = 1;
-    status.print_state = 0;
-    status.connect_state = 0;
-    status.klippy_state = 0;
-    report_status(agent);
-}
-
-void PrinterConnection::report_status(PrinterManager* agent) { agent->report_machine_status(id, status); }
-
-void PrinterConnection::close_connection(PrinterManager* agent, ConnectionHandle handle) {
+void PrinterConnection::close_connection(ConnectionOwner* agent, ConnectionHandle handle) {
     std::error_code ignored;
     agent->endpoint().close(std::move(handle), websocketpp::close::status::normal, "", ignored);
 }

@@ -10,14 +10,7 @@
 namespace websocketpp {
 template <typename config>
 class client;
-namespace config {
-struct asio_client;
-}
 namespace message_buffer {
-namespace alloc {
-template <typename message>
-class con_msg_manager;
-}
 template <template <class> class con_msg_manager>
 class message;
 }  // namespace message_buffer
@@ -25,12 +18,17 @@ class message;
 
 namespace pemra {
 
+// The client library's configuration, with received messages padded for the
+// frame parser (ws_client.h).
+struct WsConfig;
+template <typename Message>
+class PaddedMessages;
+
 // The client endpoint on which every printer connection is made.
-using WsClient = websocketpp::client<websocketpp::config::asio_client>;
+using WsClient = websocketpp::client<WsConfig>;
 // A weak reference to one WebSocket connection of that endpoint.
 using ConnectionHandle = std::weak_ptr<void>;
 // One received data message.
-using MessagePtr = std::shared_ptr<
-    websocketpp::message_buffer::message<websocketpp::message_buffer::alloc::con_msg_manager>>;
+using MessagePtr = std::shared_ptr<websocketpp::message_buffer::message<PaddedMessages>>;
 
 }  // namespace pemra

@@ -3,58 +3,48 @@
 //
 // The message dispatcher: every text frame a printer sends is parsed once and
 // routed, a reply by the number in its "id", a notification by its "method".
-// Runs on io_thread.
+// Runs on the network thread.
 
 #include <string>
+#include <string_view>
 
-#include <nlohmann/json.hpp>
-
-#include "agent/printer_manager.h"
 #include "base/log.h"
 #include "base/trace.h"
-#include "connection/printer_connection.h"
-#include "protocol/frame_outline.h"
 #include "protocol/gcode_notices.h"
 #include "protocol/job_record.h"
 #include "protocol/printer_identity.h"
 #include "protocol/printer_refusals.h"
+#include "protocol/printer_session.h"
 #include "protocol/requests.h"
 #include "protocol/subscription.h"
 #include "status/json_read.h"
-#include "status/status_readers.h"
 
-namespace pemra {
+namespace pemra::protocol {
 
-using nlohmann::json;
+using json_read::Element;
 using json_read::Fields;
+using json_read::find;
 using json_read::present;
 
-void PrinterConnection::handle_message(PrinterManager* agent, const std::string& text) {
-    const protocol::FrameOutline outline = protocol::outline_frame(text);
-    if (outline.too_deep) {
-        log::error("frame from ", id, " dropped: nested deeper than ", protocol::kMaxNesting, " levels");
+void PrinterSession::handle_message(const std::string& text, FrameParser& parser, Uplink& uplink) {
+    const FrameParser::Result parsed = parser.parse(text);
+    if (parsed.outcome == FrameParser::Outcome::too_deep) {
+        log::error("frame from ", id, " dropped: nested deeper than ", kMaxNesting, " levels");
         return;
     }
-    if (outline.is_host_statistics()) {
-        // Ignored once it is known to be valid: checked, never built.
-        if (!json::accept(text)) log::error("frame from ", id, " dropped: not valid JSON");
-        return;
-    }
-    const json doc = json::parse(text, nullptr, /*allow_exceptions=*/false);
-    if (doc.is_discarded()) {
+    if (parsed.outcome != FrameParser::Outcome::parsed) {
         log::error("frame from ", id, " dropped: not valid JSON");
         return;
     }
+    const Element doc = parsed.root;
     try {
         if (doc.is_object()) {
-            auto reply_id = doc.find("id");
-            if (reply_id != doc.end() && !reply_id->is_null()) {
-                route_reply(agent, text, doc, *reply_id);
+            if (const auto reply_id = present(doc, "id")) {
+                route_reply(text, doc, *reply_id, uplink);
                 return;
             }
-            auto method = doc.find("method");
-            if (method != doc.end() && !method->is_null()) {
-                route_notification(agent, text, doc, *method);
+            if (const auto method = present(doc, "method")) {
+                route_notification(text, doc, *method, uplink);
                 return;
             }
         }
@@ -65,64 +55,65 @@ void PrinterConnection::handle_message(PrinterManager* agent, const std::string&
     }
 }
 
-void PrinterConnection::route_reply(PrinterManager* agent, const std::string& text, const json& doc,
-                                    const json& id_value) {
+void PrinterSession::route_reply(const std::string& text, Element doc, Element id_value, Uplink& uplink) {
     const std::int32_t reply_id = Fields(doc, "reply").to_int32("id", id_value);
     trace::out(id, " msg receive id:", reply_id);
-    {
-        std::lock_guard<std::mutex> lock(pending_mutex);
-        pending.erase(reply_id);
-    }
+    pending.forget(reply_id);
 
-    if (const json* error = present(doc, "error")) {
-        report_error_reply(agent, reply_id, *error);
+    if (const auto error = present(doc, "error")) {
+        report_error_reply(reply_id, *error, uplink);
         return;
     }
 
     switch (reply_id) {
         case requests::kObjectsList:
-            subscribe_objects(agent, text, doc);
+            subscribe_objects(text, doc, uplink);
             break;
         case requests::kObjectsSubscribe: {
-            auto result = doc.find("result");
-            if (result == doc.end() || !result->is_object()) break;
-            auto objects = result->find("status");
-            if (objects == result->end()) break;
-            apply_status_update(agent, *objects);
-            if (!status.print_stats.filename.empty()) agent->request_last_history(id);
+            const auto result = json_read::object_entry(doc, "result");
+            const auto objects = result ? find(*result, "status") : std::nullopt;
+            if (!objects) break;
+            apply_status_update(*objects, uplink);
+            if (!status.print_stats.filename.empty()) uplink.request_last_history(id);
             break;
         }
         case requests::kPrinterInfo:
-            if (const json* result = present(doc, "result")) protocol::apply_printer_info(status, *result);
+            if (const auto result = present(doc, "result")) apply_printer_info(status, *result);
             break;
         case requests::kFileList:
-            agent->report_file_list(id, text);
+            uplink.report_file_list(id, text);
             break;
         case requests::kFileMetadata:
-            agent->report_file_meta(id, text);
+            uplink.report_file_meta(id, text);
             break;
-        case requests::kLastHistory: {
-            const json* result = present(doc, "result");
-            const json* count = result ? present(*result, "count") : nullptr;
-            if (!count || Fields(*result, "reply.result").to_int32("count", *count) <= 0) break;
-            auto jobs = result->find("jobs");
-            if (jobs == result->end() || !jobs->is_array() || jobs->empty()) break;
-            protocol::apply_job_record(status.last_job, jobs->front());
+        case requests::kLastHistory:
+            apply_last_history(doc);
             break;
-        }
         case requests::kHistoryPage:
-            agent->report_print_history(id, text);
+            uplink.report_print_history(id, text);
             break;
         default:
             break;
     }
 }
 
-void PrinterConnection::report_error_reply(PrinterManager* agent, std::int32_t reply_id, const json& error) {
-    if (!error.is_object()) return;
-    auto message = error.find("message");
-    if (message == error.end()) return;
-    const std::string& words = Fields(error, "reply.error").to_string("message", *message);
+void PrinterSession::apply_last_history(Element doc) {
+    const auto result = present(doc, "result");
+    const auto count = result ? present(*result, "count") : std::nullopt;
+    if (!count || Fields(*result, "reply.result").to_int32("count", *count) <= 0) return;
+    const auto jobs = find(*result, "jobs");
+    if (!jobs || !jobs->is_array()) return;
+    // The newest job comes first.
+    for (const Element job : json_read::elements_of(*jobs)) {
+        apply_job_record(status.last_job, job);
+        break;
+    }
+}
+
+void PrinterSession::report_error_reply(std::int32_t reply_id, Element error, Uplink& uplink) {
+    const auto message = find(error, "message");
+    if (!message) return;
+    const std::string_view words = Fields(error, "reply.error").to_string("message", *message);
     if (reply_id == requests::kFileList || reply_id == requests::kFileMetadata ||
         reply_id == requests::kHistoryPage) {
         // The host gets no callback for these; the log keeps the reason.
@@ -134,95 +125,89 @@ void PrinterConnection::report_error_reply(PrinterManager* agent, std::int32_t r
     // host's business.
     const bool asks_firmware = reply_id == requests::kPrinterInfo || reply_id == requests::kObjectsList;
     const bool opening = asks_firmware || reply_id == requests::kObjectsSubscribe;
-    if (asks_firmware && protocol::says_firmware_not_connected(words)) {
+    if (asks_firmware && says_firmware_not_connected(words)) {
         // The API server is up but its firmware is not: the printer is there
         // and unusable until the firmware's ready notice.
         if (reply_id == requests::kPrinterInfo) identity_wanted = true;
-        apply_klippy_state(agent, 3);
+        apply_klippy_state(3, uplink);
     }
-    if (opening && protocol::says_unauthorized(words)) {
+    if (opening && says_unauthorized(words)) {
         if (!refusal_told) {
             refusal_told = true;
             log::error("printer ", id, " refused the plug-in: ", words);
-            agent->report_error(id, words);
+            uplink.report_error(id, std::string(words));
         } else {
             log::debug("printer ", id, " refused the plug-in again: ", words);
         }
     }
 
-    const auto notices = protocol::error_notices(words);
-    if (notices.move_out_of_range) agent->report_error(id, std::string(protocol::kMoveOutOfRange));
-    if (notices.must_home_first) agent->report_error(id, std::string(protocol::kMustHomeFirst));
+    const auto notices = error_notices(words);
+    if (notices.move_out_of_range) uplink.report_error(id, std::string(kMoveOutOfRange));
+    if (notices.must_home_first) uplink.report_error(id, std::string(kMustHomeFirst));
 }
 
-void PrinterConnection::route_notification(PrinterManager* agent, const std::string& text, const json& doc,
-                                           const json& method_value) {
-    const std::string& method = Fields(doc, "notification").to_string("method", method_value);
+void PrinterSession::route_notification(const std::string& text, Element doc, Element method_value,
+                                        Uplink& uplink) {
+    const std::string_view method = Fields(doc, "notification").to_string("method", method_value);
     if (method == "notify_status_update") {
-        auto params = doc.find("params");
-        if (params == doc.end() || !params->is_array()) return;
-        for (const json& element : *params) apply_status_update(agent, element);
+        const auto params = find(doc, "params");
+        if (!params || !params->is_array()) return;
+        for (const Element element : json_read::elements_of(*params)) apply_status_update(element, uplink);
     } else if (method == "notify_proc_stat_update") {
-        // Host statistics: not read (most never get here, see handle_message).
+        // Host statistics, every second: validated by the parse, not read.
     } else if (method == "notify_gcode_response") {
-        protocol::apply_gcode_response(status, text);
+        apply_gcode_response(status, text);
     } else if (method == "notify_history_changed") {
-        apply_history_changed(agent, doc);
+        apply_history_changed(doc, uplink);
     } else if (method == "notify_filelist_changed") {
-        agent->report_file_changed(id, std::string());
+        uplink.report_file_changed(id, std::string());
     } else if (method == "notify_klippy_ready") {
-        apply_klippy_state(agent, 1);
+        apply_klippy_state(1, uplink);
         // A printer whose firmware was down when it was first asked has not
         // told its name yet.
         if (identity_wanted) {
             identity_wanted = false;
-            agent->request_printer_info(id);
+            uplink.request_printer_info(id);
         }
         // The firmware's restart dropped every subscription: ask for the
         // objects again now rather than at the next liveness pass.
-        agent->request_objects_list(id);
+        uplink.request_objects_list(id);
     } else if (method == "notify_klippy_shutdown") {
-        apply_klippy_state(agent, 4);
+        apply_klippy_state(4, uplink);
     } else if (method == "notify_klippy_disconnected") {
-        apply_klippy_state(agent, 3);
+        apply_klippy_state(3, uplink);
     } else {
         trace::out(id, "msg not do:", text);
     }
 }
 
-void PrinterConnection::subscribe_objects(PrinterManager* agent, const std::string& text, const json& doc) {
-    auto subscription = protocol::subscription_from_reply(text, doc);
+void PrinterSession::subscribe_objects(const std::string& text, Element doc, Uplink& uplink) {
+    auto subscription = subscription_from_reply(text, doc);
     if (!subscription.objects_param) {
         log::error("no subscription for ", id, ": ", subscription.why_not);
         return;
     }
-    agent->request_objects_subscribe(id, *subscription.objects_param);
+    uplink.request_objects_subscribe(id, *subscription.objects_param);
 }
 
-void PrinterConnection::apply_history_changed(PrinterManager* agent, const json& doc) {
-    auto params = doc.find("params");
-    if (params == doc.end()) return;
+void PrinterSession::apply_history_changed(Element doc, Uplink& uplink) {
+    const auto params = find(doc, "params");
+    if (!params) return;
     if (params->is_array()) {
-        for (const json& element : *params) {
-            const json* action = present(element, "action");
+        for (const Element element : json_read::elements_of(*params)) {
+            const auto action = present(element, "action");
             if (!action) continue;
-            const std::string& what = Fields(element, "notify_history_changed").to_string("action", *action);
-            auto job = element.find("job");
-            if (job == element.end()) continue;
+            const std::string_view what = Fields(element, "notify_history_changed").to_string("action", *action);
+            const auto job = find(element, "job");
+            if (!job) continue;
             // A new job becomes the last one; the end of a job updates it
             // only when it is the job the record holds.
-            if (what == "added" || (what == "finished" && protocol::is_same_job(status.last_job, *job))) {
-                protocol::apply_job_record(status.last_job, *job);
+            if (what == "added" || (what == "finished" && is_same_job(status.last_job, *job))) {
+                apply_job_record(status.last_job, *job);
             }
         }
     }
-    agent->report_history_changed(id, std::string());
+    uplink.report_history_changed(id, std::string());
 }
 
-void PrinterConnection::apply_klippy_state(PrinterManager* agent, std::int32_t klippy_state) {
-    status.klippy_state = klippy_state;
-    status::derive_states(status);
-    report_status(agent);
-}
-
-}  // namespace pemra
+}  // namespace pemra::protocol

@@ -6,7 +6,7 @@
 
 namespace pemra::protocol {
 
-void apply_job_record(MachineStatus::LastJob& job, const nlohmann::json& record) {
+void apply_job_record(MachineStatus::LastJob& job, json_read::Element record) {
     if (!record.is_object()) return;
     json_read::Fields f(record, "job");
     f.read("end_time", job.end_time);
@@ -19,7 +19,7 @@ void apply_job_record(MachineStatus::LastJob& job, const nlohmann::json& record)
     f.read("job_id", job.job_id);
     f.read("filename", job.filename);
 
-    const nlohmann::json* metadata = f.present("metadata");
+    const auto metadata = f.present("metadata");
     if (!metadata || !metadata->is_object()) return;
     json_read::Fields m(*metadata, "job.metadata");
     m.read("filament_name", job.filament_name);
@@ -42,16 +42,17 @@ void apply_job_record(MachineStatus::LastJob& job, const nlohmann::json& record)
     m.read("nozzle_diameter", job.nozzle_diameter);
 
     // Only the last thumbnail is kept; an empty list keeps the previous path.
-    auto thumbnails = metadata->find("thumbnails");
-    if (thumbnails == metadata->end() || !thumbnails->is_array() || thumbnails->empty()) return;
-    const nlohmann::json& last = thumbnails->back();
-    if (last.is_object()) json_read::Fields(last, "job.metadata.thumbnails").read("relative_path", job.thumbnail_path);
+    const auto thumbnails = json_read::find(*metadata, "thumbnails");
+    const auto last = thumbnails ? json_read::last_element(*thumbnails) : std::nullopt;
+    if (last && last->is_object()) {
+        json_read::Fields(*last, "job.metadata.thumbnails").read("relative_path", job.thumbnail_path);
+    }
 }
 
-bool is_same_job(const MachineStatus::LastJob& job, const nlohmann::json& record) {
+bool is_same_job(const MachineStatus::LastJob& job, json_read::Element record) {
     if (!record.is_object() || job.job_id.empty()) return false;
     json_read::Fields f(record, "job");
-    const nlohmann::json* job_id = f.present("job_id");
+    const auto job_id = f.present("job_id");
     return job_id && f.to_string("job_id", *job_id) == job.job_id;
 }
 

@@ -16,16 +16,16 @@ void replace_first(std::string& text, std::string_view from, std::string_view to
 }
 
 // The name the host sees for a host name.
-void apply_model_name(std::string& name, const nlohmann::json& result) {
+void apply_model_name(std::string& name, json_read::Element result) {
     if (name == "pemra") {
         // Two models share the factory host name; their CPU tells them apart.
         // Without a readable CPU description the name stays as it is.
-        auto cpu = result.find("cpu_info");
-        if (cpu == result.end() || !cpu->is_string()) return;
-        const auto& cpu_info = cpu->get_ref<const std::string&>();
-        if (cpu_info.find("4 core") != std::string::npos) {
+        const auto cpu = json_read::find(result, "cpu_info");
+        if (!cpu || !cpu->is_string()) return;
+        const std::string_view cpu_info = cpu->get_string().value_unsafe();
+        if (cpu_info.find("4 core") != std::string_view::npos) {
             name = "Pemra A2";
-        } else if (cpu_info.find("2 core") != std::string::npos) {
+        } else if (cpu_info.find("2 core") != std::string_view::npos) {
             name = "Pemra B2";
         }
         return;
@@ -42,10 +42,10 @@ void apply_model_name(std::string& name, const nlohmann::json& result) {
 
 }  // namespace
 
-void apply_printer_info(MachineStatus& s, const nlohmann::json& result) {
+void apply_printer_info(MachineStatus& s, json_read::Element result) {
     json_read::Fields f(result, "printer.info");
-    if (const auto* state = f.present("state")) {
-        const std::string& text = f.to_string("state", *state);
+    if (const auto state = f.present("state")) {
+        const std::string_view text = f.to_string("state", *state);
         if (text == "ready") {
             s.klippy_state = 1;
         } else if (text == "shutdown" || text == "error") {

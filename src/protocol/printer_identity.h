@@ -6,14 +6,13 @@
 // firmware state, the name reported to the host (factory host names become
 // model names) and the software version.
 
-#include <nlohmann/json_fwd.hpp>
-
 #include "pemra_network/machine_status.h"
+#include "status/json_read.h"
 
 namespace pemra::protocol {
 
 // Throws json_read::ReadError for a "state", "hostname" or
 // "software_version" that is not a string; fields read before keep their values.
-void apply_printer_info(MachineStatus& s, const nlohmann::json& result);
+void apply_printer_info(MachineStatus& s, json_read::Element result);
 
 }  // namespace pemra::protocol

@@ -2,8 +2,6 @@
 // Copyright (c) 2026 The pemra_network authors
 #include "protocol/subscription.h"
 
-#include <nlohmann/json.hpp>
-
 #include "protocol/requests.h"
 
 namespace pemra::protocol {
@@ -12,34 +10,38 @@ namespace {
 constexpr std::string_view kMarker = "\"objects";
 constexpr std::string_view kListEnd = "]}";
 
+using json_read::Element;
+using simdjson::dom::array;
+
 // The "result"."objects" array when it holds only strings.
-const nlohmann::json* parsed_names(const nlohmann::json& reply) {
-    if (!reply.is_object()) return nullptr;
-    auto result = reply.find("result");
-    if (result == reply.end() || !result->is_object()) return nullptr;
-    auto objects = result->find("objects");
-    if (objects == result->end() || !objects->is_array()) return nullptr;
-    for (const auto& name : *objects) {
-        if (!name.is_string()) return nullptr;
+std::optional<array> parsed_names(Element reply) {
+    const auto result = json_read::object_entry(reply, "result");
+    const auto objects = result ? json_read::find(*result, "objects") : std::nullopt;
+    if (!objects || !objects->is_array()) return std::nullopt;
+    const array names = json_read::elements_of(*objects);
+    for (const Element name : names) {
+        if (!name.is_string()) return std::nullopt;
     }
-    return &*objects;
+    return names;
 }
 
-bool has_list_syntax(const nlohmann::json& names) {
-    for (const auto& name : names) {
-        if (name.get_ref<const std::string&>().find_first_of(",[]") != std::string::npos) return true;
+std::string_view text_of(Element name) { return name.get_string().value_unsafe(); }
+
+bool has_list_syntax(array names) {
+    for (const Element name : names) {
+        if (text_of(name).find_first_of(",[]") != std::string_view::npos) return true;
     }
     return false;
 }
 
-std::string from_parsed(const nlohmann::json& names) {
+std::string from_parsed(array names) {
     std::string out = "\"objects\":{";
     bool first = true;
-    for (const auto& name : names) {
+    for (const Element name : names) {
         if (!first) out.push_back(',');
         first = false;
         out.push_back('"');
-        requests::append_json_escaped(out, name.get_ref<const std::string&>());
+        requests::append_json_escaped(out, text_of(name));
         out += "\":null";
     }
     out.push_back('}');
@@ -69,9 +71,9 @@ bool empty_brackets(std::string_view list) {
 
 }  // namespace
 
-Subscription subscription_from_reply(std::string_view reply_text, const nlohmann::json& reply) {
-    const nlohmann::json* names = parsed_names(reply);
-    if (names && names->empty()) return {std::nullopt, "the printer named no objects"};
+Subscription subscription_from_reply(std::string_view reply_text, Element reply) {
+    const auto names = parsed_names(reply);
+    if (names && names->begin() == names->end()) return {std::nullopt, "the printer named no objects"};
     if (names && has_list_syntax(*names)) return {from_parsed(*names), {}};
 
     const auto start = reply_text.find(kMarker);

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include <nlohmann/json_fwd.hpp>
+#include "status/json_read.h"
 
 namespace pemra::protocol {
 
@@ -25,6 +25,6 @@ struct Subscription {
 };
 
 // `reply` is the parsed form of `reply_text`.
-Subscription subscription_from_reply(std::string_view reply_text, const nlohmann::json& reply);
+Subscription subscription_from_reply(std::string_view reply_text, json_read::Element reply);
 
 }  // namespace pemra::protocol

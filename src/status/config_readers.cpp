@@ -8,19 +8,19 @@ namespace pemra::status {
 using json_read::Fields;
 using json_read::object_entry;
 
-void apply_configfile(MachineStatus& s, const json& status) {
-    const json* entry = object_entry(status, "configfile");
+void apply_configfile(MachineStatus& s, Element status) {
+    const auto entry = object_entry(status, "configfile");
     if (!entry) return;
     Fields(*entry, "configfile").read("save_config_pending", s.save_config_pending);
-    const json* settings = object_entry(*entry, "settings");
+    const auto settings = object_entry(*entry, "settings");
     if (!settings) return;
-    const json* fan = object_entry(*settings, "fan");
+    const auto fan = object_entry(*settings, "fan");
     if (!fan) return;
     Fields(*fan, "configfile.settings.fan").read("max_power", s.fan.max_power);
 }
 
-void apply_bed_mesh(MachineStatus& s, const json& status) {
-    const json* entry = object_entry(status, "bed_mesh");
+void apply_bed_mesh(MachineStatus& s, Element status) {
+    const auto entry = object_entry(status, "bed_mesh");
     if (!entry) return;
     Fields f(*entry, "bed_mesh");
     f.read("mesh_min", s.bed_mesh.mesh_min);

@@ -10,36 +10,36 @@ using json_read::Fields;
 using json_read::object_entry;
 
 // Layer counts are taken from integers only; anything else there is skipped.
-void read_layer(const json& info, std::string_view key, std::int32_t& member) {
-    auto it = info.find(key);
-    if (it == info.end()) return;
-    if (it->is_number_unsigned()) {
-        member = json_read::reduce_to_int32(it->get_ref<const json::number_unsigned_t&>());
-    } else if (it->is_number_integer()) {
-        member = json_read::reduce_to_int32(it->get_ref<const json::number_integer_t&>());
+void read_layer(Element info, std::string_view key, std::int32_t& member) {
+    const auto value = json_read::find(info, key);
+    if (!value) return;
+    if (value->is_uint64()) {
+        member = json_read::reduce_to_int32(value->get_uint64().value_unsafe());
+    } else if (value->is_int64()) {
+        member = json_read::reduce_to_int32(value->get_int64().value_unsafe());
     }
 }
 
 }  // namespace
 
-void apply_webhooks(MachineStatus& s, const json& status) {
-    const json* entry = object_entry(status, "webhooks");
+void apply_webhooks(MachineStatus& s, Element status) {
+    const auto entry = object_entry(status, "webhooks");
     if (!entry) return;
     Fields f(*entry, "webhooks");
     f.read_or_clear("state", s.webhooks.state);
     f.read_or_clear("state_message", s.webhooks.state_message);
 }
 
-void apply_idle_timeout(MachineStatus& s, const json& status) {
-    const json* entry = object_entry(status, "idle_timeout");
+void apply_idle_timeout(MachineStatus& s, Element status) {
+    const auto entry = object_entry(status, "idle_timeout");
     if (!entry) return;
     Fields f(*entry, "idle_timeout");
     f.read("printing_time", s.idle_timeout.printing_time);
     f.read("state", s.idle_timeout.state);
 }
 
-void apply_virtual_sdcard(MachineStatus& s, const json& status) {
-    const json* entry = object_entry(status, "virtual_sdcard");
+void apply_virtual_sdcard(MachineStatus& s, Element status) {
+    const auto entry = object_entry(status, "virtual_sdcard");
     if (!entry) return;
     Fields f(*entry, "virtual_sdcard");
     auto& v = s.virtual_sdcard;
@@ -50,8 +50,8 @@ void apply_virtual_sdcard(MachineStatus& s, const json& status) {
     f.read_or_clear("file_path", v.file_path);
 }
 
-void apply_print_stats(MachineStatus& s, const json& status) {
-    const json* entry = object_entry(status, "print_stats");
+void apply_print_stats(MachineStatus& s, Element status) {
+    const auto entry = object_entry(status, "print_stats");
     if (!entry) return;
     Fields f(*entry, "print_stats");
     auto& p = s.print_stats;
@@ -61,15 +61,14 @@ void apply_print_stats(MachineStatus& s, const json& status) {
     f.read_or_clear("filename", p.filename);
     f.read_or_clear("state", p.state);
     f.read_or_clear("message", p.message);
-    auto info = entry->find("info");
-    if (info != entry->end() && info->is_object()) {
+    if (const auto info = object_entry(*entry, "info")) {
         read_layer(*info, "total_layer", p.total_layer);
         read_layer(*info, "current_layer", p.current_layer);
     }
 }
 
-void apply_display_status(MachineStatus& s, const json& status) {
-    const json* entry = object_entry(status, "display_status");
+void apply_display_status(MachineStatus& s, Element status) {
+    const auto entry = object_entry(status, "display_status");
     if (!entry) return;
     Fields(*entry, "display_status").read("progress", s.display_status.progress);
 }

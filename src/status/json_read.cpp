@@ -7,19 +7,33 @@
 namespace pemra::json_read {
 namespace {
 
-std::string describe(std::string_view object, std::string_view field, std::string_view expected,
-                     const json& found) {
+using simdjson::dom::element_type;
+
+std::string describe(std::string_view object, std::string_view field, std::string_view expected, Element found) {
     std::string text;
     text.append("\"").append(object).append("\".\"").append(field).append("\" is ");
-    text.append(found.type_name()).append(", expected ").append(expected);
+    text.append(type_name(found)).append(", expected ").append(expected);
     return text;
 }
 
 }  // namespace
 
-ReadError::ReadError(std::string_view object, std::string_view field, std::string_view expected,
-                     const json& found)
+ReadError::ReadError(std::string_view object, std::string_view field, std::string_view expected, Element found)
     : std::runtime_error(describe(object, field, expected, found)) {}
+
+std::string_view type_name(Element value) {
+    switch (value.type()) {
+        case element_type::NULL_VALUE: return "null";
+        case element_type::BOOL: return "boolean";
+        case element_type::INT64:
+        case element_type::UINT64:
+        case element_type::DOUBLE: return "number";
+        case element_type::STRING: return "string";
+        case element_type::ARRAY: return "array";
+        case element_type::OBJECT: return "object";
+    }
+    return "unknown";
+}
 
 std::int32_t reduce_to_int32(std::uint64_t value) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(value & 0xffffffffu));
@@ -38,97 +52,113 @@ std::int32_t reduce_to_int32(double value) {
     return reduce_to_int32(static_cast<std::uint64_t>(low));
 }
 
-const json* present(const json& object, std::string_view key) {
-    if (!object.is_object()) return nullptr;
-    auto it = object.find(key);
-    if (it == object.end() || it->is_null()) return nullptr;
-    return &*it;
+std::optional<Element> find(Element object, std::string_view key) {
+    if (object.type() != element_type::OBJECT) return std::nullopt;
+    const simdjson::dom::object fields = object.get_object().value_unsafe();
+    std::optional<Element> found;
+    // Every entry is looked at: of a repeated key, the last one counts.
+    for (auto it = fields.begin(); it != fields.end(); ++it) {
+        if (it.key_equals(key)) found = it.value();
+    }
+    return found;
 }
 
-const json* object_entry(const json& status, std::string_view key) {
-    if (!status.is_object()) return nullptr;
-    auto it = status.find(key);
-    if (it == status.end() || !it->is_object()) return nullptr;
-    return &*it;
+std::optional<Element> present(Element object, std::string_view key) {
+    auto value = find(object, key);
+    if (value && value->is_null()) return std::nullopt;
+    return value;
 }
 
-double Fields::to_double(std::string_view key, const json& value) const {
+std::optional<Element> object_entry(Element status, std::string_view key) {
+    auto value = find(status, key);
+    if (value && !value->is_object()) return std::nullopt;
+    return value;
+}
+
+std::optional<Element> last_element(Element array) {
+    if (array.type() != element_type::ARRAY) return std::nullopt;
+    std::optional<Element> last;
+    for (Element element : elements_of(array)) last = element;
+    return last;
+}
+
+double Fields::to_double(std::string_view key, Element value) const {
     switch (value.type()) {
-        case json::value_t::number_integer: return static_cast<double>(value.get_ref<const json::number_integer_t&>());
-        case json::value_t::number_unsigned: return static_cast<double>(value.get_ref<const json::number_unsigned_t&>());
-        case json::value_t::number_float: return value.get_ref<const json::number_float_t&>();
+        case element_type::INT64: return static_cast<double>(value.get_int64().value_unsafe());
+        case element_type::UINT64: return static_cast<double>(value.get_uint64().value_unsafe());
+        case element_type::DOUBLE: return value.get_double().value_unsafe();
         default: throw ReadError(name_, key, "a number", value);
     }
 }
 
-std::int32_t Fields::to_int32(std::string_view key, const json& value) const {
+std::int32_t Fields::to_int32(std::string_view key, Element value) const {
     switch (value.type()) {
-        case json::value_t::number_integer: return reduce_to_int32(value.get_ref<const json::number_integer_t&>());
-        case json::value_t::number_unsigned: return reduce_to_int32(value.get_ref<const json::number_unsigned_t&>());
-        case json::value_t::number_float: return reduce_to_int32(value.get_ref<const json::number_float_t&>());
-        case json::value_t::boolean: return value.get_ref<const json::boolean_t&>() ? 1 : 0;
+        case element_type::INT64: return reduce_to_int32(value.get_int64().value_unsafe());
+        case element_type::UINT64: return reduce_to_int32(value.get_uint64().value_unsafe());
+        case element_type::DOUBLE: return reduce_to_int32(value.get_double().value_unsafe());
+        case element_type::BOOL: return value.get_bool().value_unsafe() ? 1 : 0;
         default: throw ReadError(name_, key, "a number", value);
     }
 }
 
-const std::string& Fields::to_string(std::string_view key, const json& value) const {
-    if (!value.is_string()) throw ReadError(name_, key, "a string", value);
-    return value.get_ref<const std::string&>();
+std::string_view Fields::to_string(std::string_view key, Element value) const {
+    if (value.type() != element_type::STRING) throw ReadError(name_, key, "a string", value);
+    return value.get_string().value_unsafe();
 }
 
 bool Fields::read(std::string_view key, double& out) const {
-    const json* value = present(key);
+    const auto value = present(key);
     if (!value) return false;
     out = to_double(key, *value);
     return true;
 }
 
 bool Fields::read(std::string_view key, std::int32_t& out) const {
-    const json* value = present(key);
+    const auto value = present(key);
     if (!value) return false;
     out = to_int32(key, *value);
     return true;
 }
 
 bool Fields::read(std::string_view key, bool& out) const {
-    const json* value = present(key);
+    const auto value = present(key);
     if (!value) return false;
-    if (!value->is_boolean()) throw ReadError(name_, key, "a boolean", *value);
-    out = value->get_ref<const json::boolean_t&>();
+    if (value->type() != element_type::BOOL) throw ReadError(name_, key, "a boolean", *value);
+    out = value->get_bool().value_unsafe();
     return true;
 }
 
 bool Fields::read(std::string_view key, std::string& out) const {
-    const json* value = present(key);
+    const auto value = present(key);
     if (!value) return false;
     out = to_string(key, *value);
     return true;
 }
 
 bool Fields::read_or_clear(std::string_view key, std::string& out) const {
-    auto it = object_.find(key);
-    if (it == object_.end()) return false;
-    if (it->is_null()) {
+    const auto value = find(object_, key);
+    if (!value) return false;
+    if (value->is_null()) {
         out.clear();
         return true;
     }
-    out = to_string(key, *it);
+    out = to_string(key, *value);
     return true;
 }
 
 bool Fields::read_switch(std::string_view key, bool& out) const {
-    const json* value = present(key);
+    const auto value = present(key);
     if (!value) return false;
     out = to_double(key, *value) > 0.1;
     return true;
 }
 
 bool Fields::read_array(std::string_view key, double* out, std::size_t size) const {
-    const json* value = present(key);
+    const auto value = present(key);
     if (!value) return false;
-    if (value->is_array()) {
+    if (value->type() == element_type::ARRAY) {
         std::size_t slot = 0;
-        for (const json& element : *value) {
+        for (Element element : elements_of(*value)) {
             if (slot == size) break;
             out[slot++] = to_double(key, element);
         }

@@ -8,8 +8,8 @@ namespace pemra::status {
 using json_read::Fields;
 using json_read::object_entry;
 
-void apply_gcode_move(MachineStatus& s, const json& status) {
-    const json* entry = object_entry(status, "gcode_move");
+void apply_gcode_move(MachineStatus& s, Element status) {
+    const auto entry = object_entry(status, "gcode_move");
     if (!entry) return;
     Fields f(*entry, "gcode_move");
     auto& m = s.gcode_move;
@@ -23,8 +23,8 @@ void apply_gcode_move(MachineStatus& s, const json& status) {
     f.read("gcode_position", m.gcode_position);
 }
 
-void apply_toolhead(MachineStatus& s, const json& status) {
-    const json* entry = object_entry(status, "toolhead");
+void apply_toolhead(MachineStatus& s, Element status) {
+    const auto entry = object_entry(status, "toolhead");
     if (!entry) return;
     Fields f(*entry, "toolhead");
     auto& t = s.toolhead;

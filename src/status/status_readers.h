@@ -9,43 +9,42 @@
 // object changes nothing. A field of the wrong type throws
 // json_read::ReadError after the members read before it were written.
 
-#include <nlohmann/json_fwd.hpp>
-
 #include "pemra_network/machine_status.h"
+#include "status/json_read.h"
 
 namespace pemra::status {
 
-using json = nlohmann::json;
+using json_read::Element;
 
 // Heaters, fans and lights.
-void apply_box_led(MachineStatus& s, const json& status);
-void apply_box_fan_switch(MachineStatus& s, const json& status);
-void apply_drying_box_heater(MachineStatus& s, const json& status);
-void apply_leds(MachineStatus& s, const json& status);
-void apply_extruder(MachineStatus& s, const json& status);
-void apply_heater_bed(MachineStatus& s, const json& status);
-void apply_fan(MachineStatus& s, const json& status);
-void apply_box_fan(MachineStatus& s, const json& status);
+void apply_box_led(MachineStatus& s, Element status);
+void apply_box_fan_switch(MachineStatus& s, Element status);
+void apply_drying_box_heater(MachineStatus& s, Element status);
+void apply_leds(MachineStatus& s, Element status);
+void apply_extruder(MachineStatus& s, Element status);
+void apply_heater_bed(MachineStatus& s, Element status);
+void apply_fan(MachineStatus& s, Element status);
+void apply_box_fan(MachineStatus& s, Element status);
 
 // Motion.
-void apply_gcode_move(MachineStatus& s, const json& status);
-void apply_toolhead(MachineStatus& s, const json& status);
+void apply_gcode_move(MachineStatus& s, Element status);
+void apply_toolhead(MachineStatus& s, Element status);
 
 // Job progress.
-void apply_webhooks(MachineStatus& s, const json& status);
-void apply_idle_timeout(MachineStatus& s, const json& status);
-void apply_virtual_sdcard(MachineStatus& s, const json& status);
-void apply_print_stats(MachineStatus& s, const json& status);
-void apply_display_status(MachineStatus& s, const json& status);
+void apply_webhooks(MachineStatus& s, Element status);
+void apply_idle_timeout(MachineStatus& s, Element status);
+void apply_virtual_sdcard(MachineStatus& s, Element status);
+void apply_print_stats(MachineStatus& s, Element status);
+void apply_display_status(MachineStatus& s, Element status);
 
 // Configuration and bed mesh.
-void apply_configfile(MachineStatus& s, const json& status);
-void apply_bed_mesh(MachineStatus& s, const json& status);
+void apply_configfile(MachineStatus& s, Element status);
+void apply_bed_mesh(MachineStatus& s, Element status);
 
 // All seventeen in their fixed order; where two write one member, the later
 // wins (toolhead's homing_origin over gcode_move's, the BOXFAN pin over the
 // box fan's speed).
-void apply_readers(MachineStatus& s, const json& status);
+void apply_readers(MachineStatus& s, Element status);
 
 // machine_state and print_state from the connection and firmware states and
 // print_stats.state, in that order of precedence.

@@ -2,13 +2,11 @@
 // Copyright (c) 2026 The pemra_network authors
 #include <string_view>
 
-#include <nlohmann/json.hpp>
-
 #include "status/status_readers.h"
 
 namespace pemra::status {
 
-void apply_readers(MachineStatus& s, const json& status) {
+void apply_readers(MachineStatus& s, Element status) {
     // Only objects carry entries; a time stamp or any other value still makes
     // a pass (the caller counts and reports it).
     if (!status.is_object()) return;

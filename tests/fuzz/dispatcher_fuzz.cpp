@@ -44,6 +44,6 @@ pemra::PrinterManager& agent() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static auto record = std::make_shared<pemra::PrinterConnection>("fuzz", pemra::ConnectionHandle{}, "ws://fuzz");
     const std::string frame(reinterpret_cast<const char*>(data), size);
-    record->handle_message(&agent(), frame);
+    record->session.handle_message(frame, agent().frame_parser(), agent());
     return 0;
 }

@@ -27,7 +27,7 @@ class Dispatcher : public ::testing::Test {
 protected:
     void SetUp() override { host.attach(agent); }
 
-    void feed(const std::string& text) { record->handle_message(&agent, text); }
+    void feed(const std::string& text) { record->session.handle_message(text, agent.frame_parser(), agent); }
 
     std::vector<std::string> kinds() const {
         std::vector<std::string> out;
@@ -67,10 +67,10 @@ TEST_F(Dispatcher, RepliesReachTheHostAsTheExactText) {
 }
 
 TEST_F(Dispatcher, EveryReplyClearsItsPendingEntry) {
-    for (int id : {0, 1, 2, 3, 4, 5, 6, 7, 8, -3, 42}) record->add_pending(id, OutboundMessage{{}, id, 0, true, "x"});
+    for (int id : {0, 1, 2, 3, 4, 5, 6, 7, 8, -3, 42}) record->session.pending.remember(id, "x");
     for (int id : {0, 8, -3, 42, 5}) feed(R"({"jsonrpc":"2.0","result":"ok","id":)" + std::to_string(id) + "}");
     feed(R"({"jsonrpc":"2.0","error":{"code":400,"message":"nope"},"id":7})");
-    const auto pending = record->pending_snapshot();
+    const auto pending = record->session.pending.snapshot();
     std::vector<int> left;
     for (const auto& [id, m] : pending) left.push_back(id);
     EXPECT_EQ(left, (std::vector<int>{1, 2, 3, 4, 6}));
@@ -117,7 +117,7 @@ TEST_F(Dispatcher, SubscriptionReplyAppliesStatusAndAsksForTheLastJob) {
     feed(R"({"jsonrpc":"2.0","result":{"eventtime":1.0},"id":2})");
     feed(R"({"jsonrpc":"2.0","result":null,"id":2})");
     EXPECT_EQ(kinds().size(), 2u) << "no status in the result, nothing applied";
-    EXPECT_EQ(record->status_updates.load(), 2);
+    EXPECT_EQ(record->session.status_updates.load(), 2);
 }
 
 TEST_F(Dispatcher, LastJobOnlyFromANonEmptyHistory) {
@@ -131,10 +131,10 @@ TEST_F(Dispatcher, LastJobOnlyFromANonEmptyHistory) {
         R"({"result":null,"id":6})",
     };
     for (const char* frame : ignored) feed(frame);
-    EXPECT_EQ(record->status.last_job.filename, "");
+    EXPECT_EQ(record->session.status.last_job.filename, "");
     feed(R"({"result":{"count":2,"jobs":[{"filename":"first.gcode","job_id":"2"},{"filename":"second.gcode"}]},"id":6})");
-    EXPECT_EQ(record->status.last_job.filename, "first.gcode");
-    EXPECT_EQ(record->status.last_job.job_id, "2");
+    EXPECT_EQ(record->session.status.last_job.filename, "first.gcode");
+    EXPECT_EQ(record->session.status.last_job.job_id, "2");
     EXPECT_TRUE(events().empty()) << "the last job is reported with the next status";
 }
 
@@ -142,7 +142,7 @@ TEST_F(Dispatcher, NotificationsRouteByMethod) {
     feed(R"({"jsonrpc":"2.0","method":"notify_status_update","params":[{"extruder":{"temperature":201.5}},12345.6]})");
     ASSERT_EQ(kinds(), (Kinds{"status", "status"})) << "object and time stamp: two passes";
     EXPECT_EQ(events()[1].status.extruder.temperature, 201.5);
-    EXPECT_EQ(record->status_updates.load(), 2);
+    EXPECT_EQ(record->session.status_updates.load(), 2);
 
     host.clear();
     feed(R"({"jsonrpc":"2.0","method":"notify_status_update","params":{"extruder":{"temperature":1}}})");
@@ -152,7 +152,7 @@ TEST_F(Dispatcher, NotificationsRouteByMethod) {
 
     feed(R"({"jsonrpc":"2.0","method":"notify_filelist_changed","params":[{"action":"delete_file"}]})");
     feed(R"({"id":null,"jsonrpc":"2.0","method":"notify_gcode_response","params":["load_filament done"]})");
-    EXPECT_EQ(record->status.load_filament_state, 3);
+    EXPECT_EQ(record->session.status.load_filament_state, 3);
     ASSERT_EQ(kinds(), Kinds{"file_changed"});
     EXPECT_EQ(events()[0].text, "");
 }
@@ -162,8 +162,8 @@ TEST_F(Dispatcher, HistoryNotificationAppliesAddedJobsAndReportsOnce) {
             {"action":"finished","job":{"filename":"z.gcode"}},{"action":"added","job":{"status":"completed"}},
             {"job":{"filename":"q"}}, 7]})");
     EXPECT_EQ(kinds(), Kinds{"history_changed"});
-    EXPECT_EQ(record->status.last_job.filename, "a.gcode");
-    EXPECT_EQ(record->status.last_job.status, "completed");
+    EXPECT_EQ(record->session.status.last_job.filename, "a.gcode");
+    EXPECT_EQ(record->session.status.last_job.status, "completed");
     feed(R"({"method":"notify_history_changed","params":{"action":"added"}})");
     feed(R"({"method":"notify_history_changed"})");
     EXPECT_EQ(kinds().size(), 2u) << "params that are not an array still report; no params do not";
@@ -172,25 +172,25 @@ TEST_F(Dispatcher, HistoryNotificationAppliesAddedJobsAndReportsOnce) {
 TEST_F(Dispatcher, TheEndOfTheLastJobUpdatesItAndOtherJobsDoNot) {
     feed(R"({"method":"notify_history_changed","params":[{"action":"added","job":{"job_id":"000012",
             "filename":"a.gcode","status":"in_progress","end_time":null,"total_duration":0.5}}]})");
-    EXPECT_EQ(record->status.last_job.status, "in_progress");
+    EXPECT_EQ(record->session.status.last_job.status, "in_progress");
     feed(R"({"method":"notify_history_changed","params":[{"action":"finished","job":{"job_id":"000011",
             "status":"cancelled","end_time":5.0}}]})");
-    EXPECT_EQ(record->status.last_job.status, "in_progress") << "another job's end";
+    EXPECT_EQ(record->session.status.last_job.status, "in_progress") << "another job's end";
     feed(R"({"method":"notify_history_changed","params":[{"action":"finished","job":{"job_id":"000012",
             "status":"completed","end_time":1767490602.64,"total_duration":321.5}}]})");
-    EXPECT_EQ(record->status.last_job.status, "completed");
-    EXPECT_DOUBLE_EQ(record->status.last_job.end_time, 1767490602.64);
-    EXPECT_DOUBLE_EQ(record->status.last_job.total_duration, 321.5);
-    EXPECT_EQ(record->status.last_job.filename, "a.gcode");
+    EXPECT_EQ(record->session.status.last_job.status, "completed");
+    EXPECT_DOUBLE_EQ(record->session.status.last_job.end_time, 1767490602.64);
+    EXPECT_DOUBLE_EQ(record->session.status.last_job.total_duration, 321.5);
+    EXPECT_EQ(record->session.status.last_job.filename, "a.gcode");
     feed(R"({"method":"notify_history_changed","params":[{"action":"moved","job":{"job_id":"000012","status":"x"}},
             {"action":"finished","job":{"job_id":12,"status":"y"}}]})");
-    EXPECT_EQ(record->status.last_job.status, "completed") << "other actions and a numeric id change nothing";
+    EXPECT_EQ(record->session.status.last_job.status, "completed") << "other actions and a numeric id change nothing";
     EXPECT_EQ(kinds(), (Kinds{"history_changed", "history_changed", "history_changed"}))
         << "one callback per notification; the values wait for the next status report";
 }
 
 TEST_F(Dispatcher, OpeningRequestsRefusedForWantOfFirmwareReportItDown) {
-    record->status.connect_state = 1;
+    record->session.status.connect_state = 1;
     feed(R"({"jsonrpc":"2.0","error":{"code":503,"message":"Klippy Host not connected"},"id":3})");
     ASSERT_EQ(kinds(), Kinds{"status"});
     EXPECT_EQ(events()[0].status.klippy_state, 3);
@@ -206,8 +206,8 @@ TEST_F(Dispatcher, OpeningRequestsRefusedForWantOfFirmwareReportItDown) {
 }
 
 TEST_F(Dispatcher, OtherErrorRepliesLeaveTheFirmwareStateAlone) {
-    record->status.connect_state = 1;
-    record->status.klippy_state = 1;
+    record->session.status.connect_state = 1;
+    record->session.status.klippy_state = 1;
     for (const char* frame : {
              R"({"jsonrpc":"2.0","error":{"code":503,"message":"Klippy Host not connected"},"id":4})",
              R"({"jsonrpc":"2.0","error":{"code":503,"message":"Klippy Host not connected"},"id":0})",
@@ -224,15 +224,15 @@ TEST_F(Dispatcher, OtherErrorRepliesLeaveTheFirmwareStateAlone) {
         feed(frame);
     }
     EXPECT_TRUE(events().empty());
-    EXPECT_EQ(record->status.klippy_state, 1);
+    EXPECT_EQ(record->session.status.klippy_state, 1);
 }
 
 TEST_F(Dispatcher, HaltedFirmwareIsReadAsShutDown) {
     feed(R"({"jsonrpc":"2.0","result":{"state":"error","state_message":"mcu 'mcu': Unable to connect"},"id":3})");
-    EXPECT_EQ(record->status.klippy_state, 4);
-    record->status.klippy_state = 1;
+    EXPECT_EQ(record->session.status.klippy_state, 4);
+    record->session.status.klippy_state = 1;
     feed(R"({"jsonrpc":"2.0","result":{"state":"startup"},"id":3})");
-    EXPECT_EQ(record->status.klippy_state, 1) << "starting up is a passing state";
+    EXPECT_EQ(record->session.status.klippy_state, 1) << "starting up is a passing state";
     EXPECT_TRUE(events().empty()) << "identity is applied silently";
 }
 
@@ -246,7 +246,7 @@ TEST_F(Dispatcher, RefusalOfTheOpeningRequestsIsToldOnce) {
 
 TEST_F(Dispatcher, FirmwareNoticesDeriveTheMachineState) {
     feed(R"({"jsonrpc":"2.0","method":"notify_status_update","params":[{"print_stats":{"state":"printing"}}]})");
-    record->status.connect_state = 1;
+    record->session.status.connect_state = 1;
     feed(R"({"jsonrpc":"2.0","method":"notify_klippy_disconnected"})");
     feed(R"({"jsonrpc":"2.0","method":"notify_klippy_shutdown"})");
     feed(R"({"jsonrpc":"2.0","method":"notify_klippy_ready"})");
@@ -270,9 +270,9 @@ TEST_F(Dispatcher, FirmwareNoticesDeriveTheMachineState) {
 TEST_F(Dispatcher, IdentityIsAppliedSilently) {
     feed(R"({"jsonrpc":"2.0","result":{"state":"ready","hostname":"pemra","cpu_info":"4 core","software_version":"v1"},"id":3})");
     EXPECT_TRUE(events().empty());
-    EXPECT_EQ(record->status.hostname, "Pemra A2");
-    EXPECT_EQ(record->status.klippy_state, 1);
-    EXPECT_EQ(record->status.software_version, "v1");
+    EXPECT_EQ(record->session.status.hostname, "Pemra A2");
+    EXPECT_EQ(record->session.status.klippy_state, 1);
+    EXPECT_EQ(record->session.status.software_version, "v1");
 }
 
 TEST_F(Dispatcher, HostileFramesAreDroppedAndLaterFramesStillWork) {
@@ -299,20 +299,20 @@ TEST_F(Dispatcher, HostileFramesAreDroppedAndLaterFramesStillWork) {
     EXPECT_NO_THROW(feed(deep));
     EXPECT_NO_THROW(feed("{\"a\":" + std::string(100, '[') + std::string(100, ']') + "}"));
     EXPECT_TRUE(events().empty()) << "none of these reaches the host";
-    EXPECT_EQ(record->status.hostname, "pemra") << "a CPU description that is not text keeps the name";
+    EXPECT_EQ(record->session.status.hostname, "pemra") << "a CPU description that is not text keeps the name";
 
     feed(R"({"jsonrpc":"2.0","result":{"files":[]},"id":4})");
     EXPECT_EQ(kinds(), Kinds{"file_list"});
 }
 
 TEST_F(Dispatcher, HugeIdsAreReducedLikeAnyInt32) {
-    record->add_pending(4, OutboundMessage{{}, 4, 0, true, "x"});
+    record->session.pending.remember(4, "x");
     feed(R"({"jsonrpc":"2.0","result":{},"id":4294967300})");  // 2^32 + 4
-    EXPECT_TRUE(record->pending_snapshot().empty());
+    EXPECT_TRUE(record->session.pending.snapshot().empty());
     EXPECT_EQ(kinds(), Kinds{"file_list"});
     feed(R"({"jsonrpc":"2.0","result":{},"id":1e300})");
     feed(R"({"result":{"count":4294967296,"jobs":[{"filename":"x"}]},"id":6})");
-    EXPECT_EQ(record->status.last_job.filename, "") << "a count of 2^32 reduces to 0";
+    EXPECT_EQ(record->session.status.last_job.filename, "") << "a count of 2^32 reduces to 0";
 }
 
 TEST_F(Dispatcher, AgentThatIsNotStartedRefusesToConnect) {
@@ -326,7 +326,7 @@ TEST_F(Dispatcher, SuppressedCallbacksStillUpdateTheRecord) {
     feed(R"({"jsonrpc":"2.0","method":"notify_status_update","params":[{"heater_bed":{"temperature":55}}]})");
     feed(R"({"jsonrpc":"2.0","method":"notify_filelist_changed"})");
     EXPECT_TRUE(events().empty());
-    EXPECT_EQ(record->status.heater_bed.temperature, 55);
+    EXPECT_EQ(record->session.status.heater_bed.temperature, 55);
     agent.set_callbacks_suppressed(false);
     feed(R"({"jsonrpc":"2.0","method":"notify_filelist_changed"})");
     EXPECT_EQ(kinds(), Kinds{"file_changed"});

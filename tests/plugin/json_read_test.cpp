@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "parsed_json.h"
 #include "status/json_read.h"
 
 namespace {
@@ -13,10 +14,10 @@ namespace {
 using pemra::json_read::Fields;
 using pemra::json_read::ReadError;
 using pemra::json_read::reduce_to_int32;
-using json = nlohmann::json;
+using test_json::Parsed;
 
 std::int32_t int32_of(const char* text) {
-    const json object = json::parse(std::string(R"({"v":)") + text + "}");
+    const Parsed object(std::string(R"({"v":)") + text + "}");
     std::int32_t out = -777;
     Fields(object, "o").read("v", out);
     return out;
@@ -51,7 +52,7 @@ TEST(ReadingRules, Int32TruncatesFractionsAndReducesHugeFloatsTheSameWay) {
 }
 
 TEST(ReadingRules, TypesAreCheckedByTheMemberTheyGoTo) {
-    const json o = json::parse(R"({"n":1,"f":0.5,"b":true,"s":"text","z":null,"a":[1,2]})");
+    const Parsed o(R"({"n":1,"f":0.5,"b":true,"s":"text","z":null,"a":[1,2]})");
     Fields f(o, "obj");
     double d = -1;
     EXPECT_TRUE(f.read("n", d));
@@ -83,7 +84,7 @@ TEST(ReadingRules, TypesAreCheckedByTheMemberTheyGoTo) {
 
 TEST(ReadingRules, FixedArraysFillFromTheFront) {
     double slots[4] = {9, 9, 9, 9};
-    const json o = json::parse(R"({"six":[1,2,3,4,5,6],"two":[7,8],"one":5,"bad":[1,"x",3],"null":null})");
+    const Parsed o(R"({"six":[1,2,3,4,5,6],"two":[7,8],"one":5,"bad":[1,"x",3],"null":null})");
     Fields f(o, "obj");
     EXPECT_TRUE(f.read("six", slots));
     EXPECT_EQ(slots[3], 4);
@@ -102,7 +103,7 @@ TEST(ReadingRules, FixedArraysFillFromTheFront) {
 
 TEST(ReadingRules, SwitchesCountAsOnAboveOneTenth) {
     bool on = true;
-    const json o = json::parse(R"({"off":0.1,"on":0.11,"int":1,"bool":true})");
+    const Parsed o(R"({"off":0.1,"on":0.11,"int":1,"bool":true})");
     Fields f(o, "pin");
     f.read_switch("off", on);
     EXPECT_FALSE(on);

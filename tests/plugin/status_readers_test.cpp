@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "parsed_json.h"
+
 #include "pemra_network/machine_status.h"
 #include "status/json_read.h"
 #include "status/status_readers.h"
@@ -29,7 +31,7 @@ void run(const std::vector<Case>& cases) {
         SCOPED_TRACE(c.name);
         MachineStatus s;
         s.hostname = c.hostname;
-        for (const char* update : c.updates) apply_readers(s, json::parse(update));
+        for (const char* update : c.updates) apply_readers(s, test_json::Parsed(update));
         c.check(s);
     }
 }
@@ -239,11 +241,11 @@ TEST(StatusReaders, TypeErrorStopsTheUpdateAfterWhatWasRead) {
     };
     for (const char* update : cases) {
         MachineStatus s;
-        EXPECT_THROW(apply_readers(s, json::parse(update)), pemra::json_read::ReadError) << update;
+        EXPECT_THROW(apply_readers(s, test_json::Parsed(update)), pemra::json_read::ReadError) << update;
     }
 
     MachineStatus s;
-    const auto update = json::parse(
+    const auto update = test_json::Parsed(
         R"({"extruder":{"temperature":200,"target":"hot","power":0.5},"heater_bed":{"temperature":60}})");
     EXPECT_THROW(apply_readers(s, update), pemra::json_read::ReadError);
     EXPECT_EQ(s.extruder.temperature, 200) << "read before the bad field";
@@ -254,7 +256,7 @@ TEST(StatusReaders, TypeErrorStopsTheUpdateAfterWhatWasRead) {
 TEST(StatusReaders, NonObjectsAndUnknownKeysAreIgnored) {
     MachineStatus s;
     for (const char* update : {"12.5", "null", "[1,2]", R"("text")", R"({"unknown":{"x":1},"extruder":[1]})"}) {
-        EXPECT_NO_THROW(apply_readers(s, json::parse(update))) << update;
+        EXPECT_NO_THROW(apply_readers(s, test_json::Parsed(update))) << update;
     }
     EXPECT_EQ(s.extruder.temperature, 0);
 }

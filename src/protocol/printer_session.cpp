@@ -1,15 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The pemra_network authors
-#include <nlohmann/json.hpp>
+#include "protocol/printer_session.h"
 
 #include "base/log.h"
-#include "connection/printer_connection.h"
-#include "status/json_read.h"
 #include "status/status_readers.h"
 
-namespace pemra {
+namespace pemra::protocol {
 
-void PrinterConnection::apply_status_update(PrinterManager* agent, const nlohmann::json& status_element) {
+void PrinterSession::apply_status_update(json_read::Element status_element, Uplink& uplink) {
     status_updates.fetch_add(1, std::memory_order_relaxed);
     try {
         status::apply_readers(status, status_element);
@@ -20,7 +18,18 @@ void PrinterConnection::apply_status_update(PrinterManager* agent, const nlohman
         return;
     }
     status::derive_states(status);
-    report_status(agent);
+    report_status(uplink);
 }
 
-}  // namespace pemra
+void PrinterSession::apply_klippy_state(std::int32_t klippy_state, Uplink& uplink) {
+    status.klippy_state = klippy_state;
+    status::derive_states(status);
+    report_status(uplink);
+}
+
+void PrinterSession::start_over() {
+    refusal_told = false;
+    identity_wanted = false;
+}
+
+}  // namespace pemra::protocol
