@@ -24,6 +24,8 @@ const std::vector<FieldInfo>& result_fields() {
         FARM_FIELD(storm_attempts),    FARM_FIELD(storm_back),            FARM_FIELD(destroy_ms),
         FARM_FIELD(io_thread_cpu_percent), FARM_FIELD(io_thread_wait_ms_per_s),
         FARM_FIELD(simulator_cpu_percent), FARM_FIELD(simulator_wait_ms_per_s), FARM_FIELD(load_average),
+        FARM_FIELD(bare_subscribed), FARM_FIELD(bare_cpu_percent), FARM_FIELD(bare_cpu_us_per_frame),
+        FARM_FIELD(cpu_vs_bare),
         FARM_FIELD(steady_drops),      FARM_FIELD(steady_attempts),       FARM_FIELD(storm_after_listen_s),
     };
     return fields;

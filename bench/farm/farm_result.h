@@ -45,6 +45,10 @@ struct FarmResult {
     double simulator_cpu_percent = 0;  // the other process, for context only
     double simulator_wait_ms_per_s = 0;
     double load_average = 0;       // 1-minute load when the window began
+    double bare_subscribed = 0;    // printers the bare transport subscribed
+    double bare_cpu_percent = 0;   // the bare transport's CPU over the same window length
+    double bare_cpu_us_per_frame = 0;
+    double cpu_vs_bare = 0;        // the plug-in's steady CPU over the bare transport's
 };
 
 struct FieldInfo {

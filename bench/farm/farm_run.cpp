@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdarg>
@@ -15,6 +16,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "bare_transport.h"
 #include "plugin_host.h"
 #include "process_stats.h"
 #include "simulator_process.h"
@@ -110,6 +112,34 @@ private:
 };
 
 }  // namespace
+
+// The floor: the bare transport against the same farm, in this process once
+// the agent is gone, over a window of the same length.
+void measure_bare_transport(const Options& options, const SimulatorProcess& simulator, int printers, FarmResult& r) {
+    std::atomic<std::uint64_t> reports{0};
+    BareTransport bare([&reports](std::string device_id, MachineStatus status) {
+        if (!device_id.empty() && status.heartbeat >= 0) reports.fetch_add(1, std::memory_order_relaxed);
+    });
+    bare.connect(simulator.addresses());
+    const std::int64_t deadline = after_s(options.timeout_s);
+    while (bare.subscribed() < printers && steady_ns() < deadline) sleep_s(0.05);
+    r.bare_subscribed = bare.subscribed();
+    sleep_s(options.settle_s);
+    const double cpu_before = own_cpu_seconds();
+    const std::uint64_t frames_before = bare.frames();
+    const std::int64_t start = steady_ns();
+    sleep_s(options.window_s);
+    const double window = seconds_between(start, steady_ns());
+    const double cpu = own_cpu_seconds() - cpu_before;
+    const double frames = static_cast<double>(bare.frames() - frames_before);
+    r.bare_cpu_percent = 100.0 * cpu / window;
+    r.bare_cpu_us_per_frame = frames > 0 ? cpu * 1e6 / frames : std::nan("");
+    r.cpu_vs_bare = r.cpu_percent / r.bare_cpu_percent;
+    progress("bare transport: %d subscribed, CPU %.2f %% of a core, %.1f us per frame (%.0f frames/s, %llu reports); "
+             "the plug-in used %.2f times that",
+             static_cast<int>(r.bare_subscribed), r.bare_cpu_percent, r.bare_cpu_us_per_frame, frames / window,
+             static_cast<unsigned long long>(reports.load()), r.cpu_vs_bare);
+}
 
 FarmResult run_farm(const Options& options, int printers) {
     g_printers = printers;
@@ -281,6 +311,8 @@ FarmResult run_farm(const Options& options, int printers) {
     agent.destroy();
     r.destroy_ms = seconds_between(destroy_start, steady_ns()) * 1e3;
     progress("destroy took %.1f ms", r.destroy_ms);
+
+    measure_bare_transport(options, *simulator, printers, r);
 
     simulator->stop();
     std::error_code ignored;

@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+#pragma once
+
+// The floor the plug-in is held against: a bare WebSocket client of the same
+// library, on one thread, that subscribes every printer of the farm, parses
+// each frame once with the same JSON parser and hands each element of a
+// status notification to a host-style callback (device id and status record
+// by value), as the plug-in reports twice per status frame. Nothing else: no
+// status reading, no liveness, no reconnection, no log.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pemra_network/machine_status.h"
+
+namespace farm {
+
+class BareTransport {
+public:
+    using StatusFn = std::function<void(std::string device_id, MachineStatus status)>;
+
+    explicit BareTransport(StatusFn on_status);
+    ~BareTransport();
+    BareTransport(const BareTransport&) = delete;
+    BareTransport& operator=(const BareTransport&) = delete;
+
+    // Connects to every address ("host:port") and subscribes each printer to
+    // all its objects; returns at once.
+    void connect(const std::vector<std::string>& addresses);
+    // Printers whose subscription was answered.
+    int subscribed() const;
+    std::uint64_t frames() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace farm

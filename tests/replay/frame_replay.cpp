@@ -1,0 +1,263 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The pemra_network authors
+//
+// Replays printer frames into one printer's dispatcher and prints, for each
+// frame, a fingerprint of everything it led to: the host's callbacks (the
+// whole status record of each report), the requests queued for the printer
+// and the log records at info level and above. Two builds of the read path
+// that print the same lines behave the same on those frames.
+//
+//   frame_replay --out FILE [--mutations N] [--seed S] [--verbose] SOURCE...
+//
+// A SOURCE is a folder (each file one frame), a file of frames one per line,
+// or a plug-in log, whose received frames ("on_message,id:") are taken. With
+// --mutations, N more frames are made from those by random mutations with a
+// fixed seed, the same in every build. --verbose prints what each frame led
+// to instead of its fingerprint. The lines go to FILE (the plug-in's traces
+// go to standard output).
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "agent/printer_manager.h"
+#include "base/log.h"
+#include "connection/printer_connection.h"
+#include "frame_feed.h"
+#include "json_text.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> frames_of(const fs::path& source) {
+    std::vector<std::string> frames;
+    auto whole = [](const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    if (fs::is_directory(source)) {
+        std::vector<fs::path> files;
+        for (const auto& entry : fs::directory_iterator(source)) files.push_back(entry.path());
+        std::sort(files.begin(), files.end());
+        for (const auto& file : files) frames.push_back(whole(file));
+        return frames;
+    }
+    std::ifstream in(source, std::ios::binary);
+    const std::string marker = "on_message,id:";
+    for (std::string line; std::getline(in, line);) {
+        const auto at = line.find(marker);
+        if (at == std::string::npos) {
+            if (line.find("[Thread ") == std::string::npos) frames.push_back(line);
+            continue;
+        }
+        const auto comma = line.find(',', at + marker.size());
+        if (comma != std::string::npos) frames.push_back(line.substr(comma + 1));
+    }
+    return frames;
+}
+
+// Byte-level mutations in the manner of a fuzzer, with tokens and numbers
+// that sit on the reading rules' edges.
+class Mutator {
+public:
+    Mutator(const std::vector<std::string>& pool, std::uint64_t seed) : pool_(pool), random_(seed) {}
+
+    std::string next() {
+        std::string frame = pool_[below(pool_.size())];
+        const int steps = 1 + static_cast<int>(below(4));
+        for (int i = 0; i < steps; ++i) mutate(frame);
+        return frame;
+    }
+
+private:
+    std::size_t below(std::size_t n) { return n == 0 ? 0 : static_cast<std::size_t>(random_() % n); }
+    template <typename List>
+    const auto& pick(const List& list) {
+        return list[below(std::size(list))];
+    }
+
+    void mutate(std::string& f) {
+        static const char* const kTokens[] = {
+            "\"id\":", "\"method\":", "\"params\":", "\"result\":", "\"error\":", "\"message\":", "null", "true",
+            "false", "[]", "{}", "\"\"", ",", ":", "[", "]", "{", "}", "\"notify_status_update\"",
+            "\"notify_history_changed\"", "\"notify_klippy_ready\"", "\"finished\"", "\"added\"", "\"job\":",
+            "\"job_id\":", "\"print_stats\":", "\"toolhead\":", "\"extruder\":", "\"info\":", "\"count\":",
+            "\"jobs\":", "\"objects\":", "\"status\":", "\"Klippy Host not connected\"", "\"Unauthorized\"",
+            "\"Move out of range\"", "\\u0000", "\\ud800", "\xc3\x28", "\xff"};
+        static const char* const kNumbers[] = {
+            "0", "-0", "1", "-1", "2147483648", "4294967296", "4294967300", "18446744073709551615",
+            "18446744073709551616", "100000000000000000000", "-9223372036854775808", "-9223372036854775809",
+            "1e300", "1e400", "-1e-400", "0.1", "0.11", "12.9", "-12.9", "3000000000.5", "1.7976931348623157e308",
+            "123456789012345678901234567890", "1E2", "01", "1.", ".5"};
+        const std::size_t at = below(f.size() + 1);
+        switch (below(9)) {
+            case 0: if (!f.empty()) f[below(f.size())] = static_cast<char>(random_()); break;
+            case 1: f.insert(at, 1, static_cast<char>(random_())); break;
+            case 2: f.erase(at, below(16)); break;
+            case 3: f.insert(at, pick(kTokens)); break;
+            case 4: f.insert(at, pick(kNumbers)); break;
+            case 5: replace_number(f, pick(kNumbers)); break;
+            case 6: f.insert(at, f.substr(below(f.size() + 1), below(64))); break;
+            case 7: {
+                const std::string& other = pick(pool_);
+                f = f.substr(0, at) + other.substr(below(other.size() + 1));
+                break;
+            }
+            default: f.resize(at); break;
+        }
+    }
+
+    void replace_number(std::string& f, const char* number) {
+        const std::size_t start = f.find_first_of("-0123456789", below(f.size() + 1));
+        if (start == std::string::npos) return;
+        const std::size_t end = f.find_first_not_of("-+.eE0123456789", start);
+        f.replace(start, (end == std::string::npos ? f.size() : end) - start, number);
+    }
+
+    const std::vector<std::string>& pool_;
+    std::mt19937_64 random_;
+};
+
+std::uint64_t fnv1a(const std::string& text, std::uint64_t hash = 1469598103934665603ull) {
+    for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+    return hash;
+}
+
+// The log's records without their time stamp and thread.
+class LogTail {
+public:
+    explicit LogTail(const fs::path& dir) : dir_(dir) {}
+
+    std::string take() {
+        pemra::log::flush();
+        if (!in_.is_open()) {
+            for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
+                if (entry.is_regular_file()) in_.open(entry.path(), std::ios::binary);
+            }
+            if (!in_.is_open()) return {};
+        }
+        in_.clear();
+        std::string out;
+        for (std::string line; std::getline(in_, line);) {
+            const auto tab = line.find('\t');
+            const auto body = line.find("]:", tab == std::string::npos ? 0 : tab);
+            out += line.substr(0, tab) + (body == std::string::npos ? line : line.substr(body + 2)) + "\n";
+        }
+        return out;
+    }
+
+private:
+    fs::path dir_;
+    std::ifstream in_;
+};
+
+// One printer of an agent that is never started: reports reach the host's
+// callbacks at once and requests stay in the queue.
+struct Printer {
+    Printer() : agent(quick_queue()) {
+        agent.set_machine_status_changed_fn(
+            [this](std::string id, MachineStatus s) { events += "status " + id + " " + monitor::status_to_json(s).dump() + "\n"; });
+        const char* kinds[] = {"file_list", "file_meta", "history", "error", "file_changed", "history_changed"};
+        auto text = [this](const char* kind) {
+            return [this, kind](std::string id, std::string t) { events += std::string(kind) + " " + id + " " + t + "\n"; };
+        };
+        agent.set_file_list_arrived_fn(text(kinds[0]));
+        agent.set_file_meta_arrived_fn(text(kinds[1]));
+        agent.set_print_history_arrived_fn(text(kinds[2]));
+        agent.set_error_arrived_fn(text(kinds[3]));
+        agent.set_file_changed_fn(text(kinds[4]));
+        agent.set_history_changed_fn(text(kinds[5]));
+    }
+    static pemra::Timings quick_queue() {
+        pemra::Timings t;
+        t.queue_wait = std::chrono::milliseconds(0);
+        return t;
+    }
+    std::string requests_since(std::size_t& seen) {
+        const auto queued = agent.queued_messages();
+        std::string out;
+        for (std::size_t i = seen; i < queued.size(); ++i) {
+            out += "request " + queued[i].device_id + " " + std::to_string(queued[i].request_id) + " " +
+                   queued[i].payload + "\n";
+        }
+        seen = queued.size();
+        return out;
+    }
+
+    pemra::PrinterManager agent;
+    std::shared_ptr<pemra::PrinterConnection> record =
+        std::make_shared<pemra::PrinterConnection>("replay", pemra::ConnectionHandle{}, "ws://replay");
+    std::string events;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    long mutations = 0;
+    std::uint64_t seed = 1;
+    bool verbose = false;
+    std::string out_path;
+    std::vector<std::string> frames;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--mutations" && i + 1 < argc) {
+            mutations = std::stol(argv[++i]);
+        } else if (arg == "--seed" && i + 1 < argc) {
+            seed = std::stoull(argv[++i]);
+        } else if (arg == "--out" && i + 1 < argc) {
+            out_path = argv[++i];
+        } else if (arg == "--verbose") {
+            verbose = true;
+        } else {
+            auto more = frames_of(arg);
+            frames.insert(frames.end(), more.begin(), more.end());
+        }
+    }
+    std::ofstream out(out_path, std::ios::binary);
+    if (frames.empty() || !out) {
+        std::cerr << "usage: frame_replay --out FILE [--mutations N] [--seed S] [--verbose] SOURCE...\n";
+        return 2;
+    }
+
+    const fs::path log_dir = fs::temp_directory_path() / ("frame_replay_" + std::to_string(std::random_device{}()));
+    pemra::log::init_logging(log_dir.string(), 3);
+    LogTail log_tail(log_dir);
+
+    // A fresh printer every so many frames keeps the queue from filling up.
+    constexpr long kFramesPerPrinter = 64;
+    std::unique_ptr<Printer> printer;
+    std::size_t seen_requests = 0;
+    Mutator mutator(frames, seed);
+    const long total = static_cast<long>(frames.size()) + mutations;
+    std::uint64_t all = fnv1a("");
+    for (long n = 0; n < total; ++n) {
+        if (n % kFramesPerPrinter == 0) {
+            printer = std::make_unique<Printer>();
+            seen_requests = 0;
+        }
+        const std::string frame = n < static_cast<long>(frames.size()) ? frames[static_cast<std::size_t>(n)] : mutator.next();
+        printer->events.clear();
+        replay::feed(printer->agent, *printer->record, frame);
+        const std::string outcome = printer->events + printer->requests_since(seen_requests) + log_tail.take();
+        all = fnv1a(outcome, all);
+        if (verbose) {
+            out << "== frame " << n << ": " << frame << "\n" << outcome;
+        } else {
+            out << n << ' ' << std::hex << fnv1a(outcome) << std::dec << '\n';
+        }
+    }
+    std::cerr << total << " frames (" << frames.size() << " given, " << mutations << " made), fingerprint " << std::hex
+              << all << std::dec << "\n";
+    std::error_code ignored;
+    fs::remove_all(log_dir, ignored);
+    return 0;
+}
