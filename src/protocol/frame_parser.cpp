@@ -84,7 +84,16 @@ bool widen_big_integers(std::string_view text, std::string& out) {
         const std::string_view digits = text.substr(digits_start, i - digits_start);
         out.append(text.substr(start, i - start));
         const bool fraction_or_exponent = i < text.size() && (text[i] == '.' || text[i] == 'e' || text[i] == 'E');
-        if (!fraction_or_exponent && !digits.empty() && digits[0] != '0' && beyond_64_bits(digits, negative)) {
+        if (fraction_or_exponent) {
+            // The rest of the number: its fraction and exponent digits are
+            // not integers of their own.
+            const std::size_t rest = i;
+            while (i < text.size() && (is_digit(text[i]) || text[i] == '.' || text[i] == 'e' || text[i] == 'E' ||
+                                       text[i] == '+' || text[i] == '-')) {
+                ++i;
+            }
+            out.append(text.substr(rest, i - rest));
+        } else if (!digits.empty() && digits[0] != '0' && beyond_64_bits(digits, negative)) {
             out.append(".0");
             widened = true;
         }

@@ -217,6 +217,8 @@ TEST(FrameParser, RefusesFramesNestedDeeperThanTheLimit) {
     EXPECT_EQ(outcome_of("{\"a\":\"\xff\"}"), Outcome::not_json) << "not UTF-8";
     EXPECT_EQ(outcome_of(""), Outcome::not_json);
     EXPECT_EQ(outcome_of("{} x"), Outcome::not_json);
+    EXPECT_EQ(outcome_of(std::string("{\"id\":3}\0", 9)), Outcome::not_json) << "nothing after the document, not even NUL";
+    EXPECT_EQ(outcome_of(std::string("{\"id\":3}\0{\"id\":4}", 17)), Outcome::not_json);
 }
 
 TEST(FrameParser, ReadsIntegersBeyond64BitsAsDoubles) {
@@ -232,6 +234,9 @@ TEST(FrameParser, ReadsIntegersBeyond64BitsAsDoubles) {
     EXPECT_EQ(b->get_double().value(), -9223372036854775809.0);
     EXPECT_TRUE(c->is_uint64()) << "the largest unsigned stays an integer";
     EXPECT_EQ(text->get_string().value(), "99999999999999999999999") << "strings are not touched";
+    EXPECT_EQ(outcome_of("[0.100000000000000000000,1E+20,100000000000000000000]"),
+              FrameParser::Outcome::parsed)
+        << "fraction and exponent digits are not integers of their own";
     EXPECT_EQ(outcome_of("[100000000000000000000 1]"), FrameParser::Outcome::not_json);
     EXPECT_EQ(outcome_of("[1e400]"), FrameParser::Outcome::not_json);
 }

@@ -7,13 +7,13 @@
 // and the log records at info level and above. Two builds of the read path
 // that print the same lines behave the same on those frames.
 //
-//   frame_replay --out FILE [--mutations N] [--seed S] [--verbose] SOURCE...
+//   frame_replay --out FILE [--mutations N] [--seed S] [--verbose | --show N...] SOURCE...
 //
 // A SOURCE is a folder (each file one frame), a file of frames one per line,
 // or a plug-in log, whose received frames ("on_message,id:") are taken. With
 // --mutations, N more frames are made from those by random mutations with a
 // fixed seed, the same in every build. --verbose prints what each frame led
-// to instead of its fingerprint. The lines go to FILE (the plug-in's traces
+// to instead of its fingerprint, --show N only for frame N (repeatable). The lines go to FILE (the plug-in's traces
 // go to standard output).
 
 #include <algorithm>
@@ -132,22 +132,29 @@ std::uint64_t fnv1a(const std::string& text, std::uint64_t hash = 14695981039346
     return hash;
 }
 
-// The log's records without their time stamp and thread.
+// The log's records without their time stamp and thread, followed across
+// the log's rotation to a new file.
 class LogTail {
 public:
     explicit LogTail(const fs::path& dir) : dir_(dir) {}
 
     std::string take() {
         pemra::log::flush();
-        if (!in_.is_open()) {
-            for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
-                if (entry.is_regular_file()) in_.open(entry.path(), std::ios::binary);
-            }
-            if (!in_.is_open()) return {};
-        }
+        if (!in_.is_open()) open_next_file();
+        std::string out = read_new_lines();
+        // Near the rotation size, the rest of this frame's records may be in
+        // the next file already.
+        if (bytes_read_ > kRotationNear && open_next_file()) out += read_new_lines();
+        return out;
+    }
+
+private:
+    std::string read_new_lines() {
+        if (!in_.is_open()) return {};
         in_.clear();
         std::string out;
         for (std::string line; std::getline(in_, line);) {
+            bytes_read_ += line.size() + 1;
             const auto tab = line.find('\t');
             const auto body = line.find("]:", tab == std::string::npos ? 0 : tab);
             out += line.substr(0, tab) + (body == std::string::npos ? line : line.substr(body + 2)) + "\n";
@@ -155,9 +162,31 @@ public:
         return out;
     }
 
-private:
+    // The log's files are numbered in order; true when a newer one was opened.
+    bool open_next_file() {
+        std::vector<fs::path> files;
+        for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
+            if (entry.is_regular_file()) files.push_back(entry.path());
+        }
+        if (files.size() <= files_read_) return false;
+        std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
+            return fs::last_write_time(a) < fs::last_write_time(b) ||
+                   (fs::last_write_time(a) == fs::last_write_time(b) && a < b);
+        });
+        in_.close();
+        in_.open(files[files_read_], std::ios::binary);
+        ++files_read_;
+        bytes_read_ = 0;
+        return in_.is_open();
+    }
+
+    // The log starts a new file at 100 MiB.
+    static constexpr std::size_t kRotationNear = 100 * 1024 * 1024 - 64 * 1024;
+
     fs::path dir_;
     std::ifstream in_;
+    std::size_t files_read_ = 0;
+    std::size_t bytes_read_ = 0;
 };
 
 // One printer of an agent that is never started: reports reach the host's
@@ -205,6 +234,7 @@ int main(int argc, char** argv) {
     long mutations = 0;
     std::uint64_t seed = 1;
     bool verbose = false;
+    std::vector<long> shown;
     std::string out_path;
     std::vector<std::string> frames;
     for (int i = 1; i < argc; ++i) {
@@ -215,6 +245,8 @@ int main(int argc, char** argv) {
             seed = std::stoull(argv[++i]);
         } else if (arg == "--out" && i + 1 < argc) {
             out_path = argv[++i];
+        } else if (arg == "--show" && i + 1 < argc) {
+            shown.push_back(std::stol(argv[++i]));
         } else if (arg == "--verbose") {
             verbose = true;
         } else {
@@ -224,7 +256,7 @@ int main(int argc, char** argv) {
     }
     std::ofstream out(out_path, std::ios::binary);
     if (frames.empty() || !out) {
-        std::cerr << "usage: frame_replay --out FILE [--mutations N] [--seed S] [--verbose] SOURCE...\n";
+        std::cerr << "usage: frame_replay --out FILE [--mutations N] [--seed S] [--verbose | --show N...] SOURCE...\n";
         return 2;
     }
 
@@ -249,9 +281,9 @@ int main(int argc, char** argv) {
         replay::feed(printer->agent, *printer->record, frame);
         const std::string outcome = printer->events + printer->requests_since(seen_requests) + log_tail.take();
         all = fnv1a(outcome, all);
-        if (verbose) {
+        if (verbose || std::find(shown.begin(), shown.end(), n) != shown.end()) {
             out << "== frame " << n << ": " << frame << "\n" << outcome;
-        } else {
+        } else if (shown.empty()) {
             out << n << ' ' << std::hex << fnv1a(outcome) << std::dec << '\n';
         }
     }
