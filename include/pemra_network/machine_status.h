@@ -18,6 +18,7 @@
 //   connect_state  0 not yet open, 1 open, 3 closed or failed
 //   klippy_state   0 unknown, 1 ready, 3 disconnected, 4 shutdown or halted by an error
 //   heartbeat      0 unknown, 1 pong timed out, 2 link alive
+// The codes are named below, as constants of the members' own type.
 struct MachineStatus {
     std::int32_t load_filament_state = 0;    // 2 heating completed, 3 done
     std::int32_t unload_filament_state = 0;  // 2 heating completed, 3 done
@@ -167,3 +168,51 @@ struct MachineStatus {
         double nozzle_diameter = 0;
     } last_job;
 };
+
+// The codes of MachineStatus's state members by name.
+namespace pemra {
+namespace machine_state {
+constexpr std::int32_t unknown = 0;
+constexpr std::int32_t reconnecting = 1;
+constexpr std::int32_t offline = 2;
+constexpr std::int32_t idle = 4;
+constexpr std::int32_t busy = 5;           // printing or paused
+constexpr std::int32_t firmware_down = 7;  // shut down or disconnected
+}  // namespace machine_state
+namespace print_state {
+constexpr std::int32_t unknown = 0;
+constexpr std::int32_t standby = 1;
+constexpr std::int32_t printing = 2;
+constexpr std::int32_t paused = 3;
+constexpr std::int32_t complete = 4;
+constexpr std::int32_t cancelled = 5;
+constexpr std::int32_t error = 6;
+}  // namespace print_state
+namespace connect_state {
+constexpr std::int32_t not_open = 0;
+constexpr std::int32_t open = 1;
+constexpr std::int32_t closed = 3;  // closed or failed
+}  // namespace connect_state
+namespace klippy_state {
+constexpr std::int32_t unknown = 0;
+constexpr std::int32_t ready = 1;
+constexpr std::int32_t disconnected = 3;
+constexpr std::int32_t shutdown = 4;  // or halted by an error
+}  // namespace klippy_state
+namespace heartbeat {
+constexpr std::int32_t unknown = 0;
+constexpr std::int32_t pong_timed_out = 1;
+constexpr std::int32_t alive = 2;
+}  // namespace heartbeat
+// load_filament_state and unload_filament_state.
+namespace filament_state {
+constexpr std::int32_t none = 0;
+constexpr std::int32_t heating_completed = 2;
+constexpr std::int32_t done = 3;
+}  // namespace filament_state
+namespace led_color {
+constexpr std::int32_t white = 0;
+constexpr std::int32_t orange = 1;
+constexpr std::int32_t red = 2;
+}  // namespace led_color
+}  // namespace pemra

@@ -106,8 +106,8 @@ int PrinterManager::connect_locked(std::string device_id, const std::string& uri
 void PrinterManager::report_offline_without_record(const std::string& device_id) {
     post([this, device_id] {
         MachineStatus offline;
-        offline.connect_state = 3;
-        offline.machine_state = 2;
+        offline.connect_state = connect_state::closed;
+        offline.machine_state = machine_state::offline;
         report_machine_status(device_id, offline);
     });
 }

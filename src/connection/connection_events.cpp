@@ -31,8 +31,8 @@ void PrinterConnection::on_open(ConnectionOwner* agent, std::uint64_t gen, Conne
         heard_since_pass = true;
         silent_passes = 0;
         session.start_over();
-        session.status.connect_state = 1;
-        session.status.heartbeat = 2;
+        session.status.connect_state = connect_state::open;
+        session.status.heartbeat = heartbeat::alive;
         agent->request_printer_info(id);
         agent->request_objects_list(id);
     });
@@ -96,7 +96,7 @@ void PrinterConnection::on_pong(ConnectionOwner*, std::uint64_t gen, ConnectionH
         if (!is_current(gen)) return;
         heard_since_pass = true;
         trace::out("pong msg:", payload, id, "\n");
-        session.status.heartbeat = 2;
+        session.status.heartbeat = heartbeat::alive;
     });
 }
 
@@ -107,7 +107,7 @@ void PrinterConnection::on_pong_timeout(ConnectionOwner* agent, std::uint64_t ge
         // nothing about the printer's current link.
         if (!is_current(gen) || state.load() != Open) return;
         log::debug("heartbeat timeout", id);
-        session.status.heartbeat = 1;
+        session.status.heartbeat = heartbeat::pong_timed_out;
         session.report_status(*agent);
     });
 }

@@ -51,16 +51,16 @@ void PrinterConnection::send(WsClient* endpoint, ConnectionHandle handle, std::i
 }
 
 void PrinterConnection::announce_reconnect(ConnectionOwner* agent) {
-    session.status.machine_state = 1;
-    session.status.print_state = 0;
-    session.status.connect_state = 0;
-    session.status.klippy_state = 0;
+    session.status.machine_state = machine_state::reconnecting;
+    session.status.print_state = print_state::unknown;
+    session.status.connect_state = connect_state::not_open;
+    session.status.klippy_state = klippy_state::unknown;
     session.report_status(*agent);
 }
 
 void PrinterConnection::report_offline(ConnectionOwner* agent) {
-    session.status.connect_state = 3;
-    session.status.machine_state = 2;
+    session.status.connect_state = connect_state::closed;
+    session.status.machine_state = machine_state::offline;
     session.report_status(*agent);
 }
 

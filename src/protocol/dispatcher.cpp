@@ -129,7 +129,7 @@ void PrinterSession::report_error_reply(std::int32_t reply_id, Element error, Up
         // The API server is up but its firmware is not: the printer is there
         // and unusable until the firmware's ready notice.
         if (reply_id == requests::kPrinterInfo) identity_wanted = true;
-        apply_klippy_state(3, uplink);
+        apply_klippy_state(klippy_state::disconnected, uplink);
     }
     if (opening && says_unauthorized(words)) {
         if (!refusal_told) {
@@ -162,7 +162,7 @@ void PrinterSession::route_notification(const std::string& text, Element doc, El
     } else if (method == "notify_filelist_changed") {
         uplink.report_file_changed(id, std::string());
     } else if (method == "notify_klippy_ready") {
-        apply_klippy_state(1, uplink);
+        apply_klippy_state(klippy_state::ready, uplink);
         // A printer whose firmware was down when it was first asked has not
         // told its name yet.
         if (identity_wanted) {
@@ -173,9 +173,9 @@ void PrinterSession::route_notification(const std::string& text, Element doc, El
         // objects again now rather than at the next liveness pass.
         uplink.request_objects_list(id);
     } else if (method == "notify_klippy_shutdown") {
-        apply_klippy_state(4, uplink);
+        apply_klippy_state(klippy_state::shutdown, uplink);
     } else if (method == "notify_klippy_disconnected") {
-        apply_klippy_state(3, uplink);
+        apply_klippy_state(klippy_state::disconnected, uplink);
     } else {
         trace::out(id, "msg not do:", text);
     }

@@ -15,13 +15,13 @@ void apply_gcode_response(MachineStatus& s, std::string_view text) {
     // Each loading text is part of the matching unloading text, so the
     // unloading texts are tested first.
     if (contains(text, "unload_filament heating completed")) {
-        s.unload_filament_state = 2;
+        s.unload_filament_state = filament_state::heating_completed;
     } else if (contains(text, "unload_filament done")) {
-        s.unload_filament_state = 3;
+        s.unload_filament_state = filament_state::done;
     } else if (contains(text, "load_filament heating completed")) {
-        s.load_filament_state = 2;
+        s.load_filament_state = filament_state::heating_completed;
     } else if (contains(text, "load_filament done")) {
-        s.load_filament_state = 3;
+        s.load_filament_state = filament_state::done;
     }
 }
 

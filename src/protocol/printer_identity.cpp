@@ -47,13 +47,13 @@ void apply_printer_info(MachineStatus& s, json_read::Element result) {
     if (const auto state = f.present("state")) {
         const std::string_view text = f.to_string("state", *state);
         if (text == "ready") {
-            s.klippy_state = 1;
+            s.klippy_state = klippy_state::ready;
         } else if (text == "shutdown" || text == "error") {
             // Halted by an error (a bad configuration, an unreachable board)
             // is as unusable as a shutdown: both need a restart.
-            s.klippy_state = 4;
+            s.klippy_state = klippy_state::shutdown;
         } else if (text == "disconnected") {
-            s.klippy_state = 3;
+            s.klippy_state = klippy_state::disconnected;
         }
     }
     if (f.read("hostname", s.hostname)) apply_model_name(s.hostname, result);

@@ -30,12 +30,12 @@ void apply_readers(MachineStatus& s, Element status) {
 }
 
 void derive_states(MachineStatus& s) {
-    if (s.connect_state == 3) {
-        s.machine_state = 2;
+    if (s.connect_state == connect_state::closed) {
+        s.machine_state = machine_state::offline;
         return;
     }
-    if (s.klippy_state == 3 || s.klippy_state == 4) {
-        s.machine_state = 7;
+    if (s.klippy_state == klippy_state::disconnected || s.klippy_state == klippy_state::shutdown) {
+        s.machine_state = machine_state::firmware_down;
         return;
     }
     struct Mapping {
@@ -44,10 +44,14 @@ void derive_states(MachineStatus& s) {
         std::int32_t machine_state;
     };
     static constexpr Mapping kMappings[] = {
-        {"printing", 2, 5}, {"paused", 3, 5},    {"standby", 1, 4},
-        {"complete", 4, 4}, {"cancelled", 5, 4}, {"error", 6, 4},
+        {"printing", print_state::printing, machine_state::busy},
+        {"paused", print_state::paused, machine_state::busy},
+        {"standby", print_state::standby, machine_state::idle},
+        {"complete", print_state::complete, machine_state::idle},
+        {"cancelled", print_state::cancelled, machine_state::idle},
+        {"error", print_state::error, machine_state::idle},
     };
-    s.machine_state = 4;
+    s.machine_state = machine_state::idle;
     for (const auto& m : kMappings) {
         if (s.print_stats.state == m.state) {
             s.print_state = m.print_state;

@@ -57,9 +57,9 @@ void apply_drying_box_heater(MachineStatus& s, Element status) {
 
 void apply_leds(MachineStatus& s, Element status) {
     static constexpr std::pair<std::string_view, std::int32_t> kLights[] = {
-        {"output_pin LED_WHITE", 0},
-        {"output_pin LED_ORANGE", 1},
-        {"output_pin LED_RED", 2},
+        {"output_pin LED_WHITE", led_color::white},
+        {"output_pin LED_ORANGE", led_color::orange},
+        {"output_pin LED_RED", led_color::red},
     };
     for (const auto& [key, color] : kLights) {
         bool on = false;
