@@ -11,7 +11,7 @@
 
 #include "agent/printer_manager.h"
 #include "base/log.h"
-#include "connection/handler_guard.h"
+#include "base/exception_firewall.h"
 #include "connection/printer_connection.h"
 
 namespace pemra {

@@ -9,6 +9,7 @@
 
 #include <boost/asio/post.hpp>
 
+#include "base/exception_firewall.h"
 #include "base/log.h"
 #include "connection/printer_connection.h"
 #include "connection/ws_client.h"
@@ -105,14 +106,7 @@ void PrinterManager::stop() {
 void PrinterManager::run_event_loop() {
     enter_thread(ThreadRole::io, "pemra-io");
     for (;;) {
-        try {
-            client->run();
-            return;
-        } catch (const std::exception& e) {
-            log::error("network thread: ", e.what());
-        } catch (...) {
-            log::error("network thread: unknown exception");
-        }
+        if (catch_and_log([&] { client->run(); }, "network thread: ")) return;
     }
 }
 

@@ -10,7 +10,7 @@
 
 #include "agent/printer_manager.h"
 #include "base/log.h"
-#include "connection/handler_guard.h"
+#include "base/exception_firewall.h"
 #include "connection/printer_connection.h"
 #include "connection/ws_client.h"
 

@@ -3,9 +3,8 @@
 //
 // Every message to the host leaves through one of these reports.
 
-#include <exception>
-
 #include "agent/printer_manager.h"
+#include "base/exception_firewall.h"
 #include "base/log.h"
 
 namespace pemra {
@@ -15,13 +14,8 @@ bool PrinterManager::call_slot(const Slot& slot, const std::string& device_id, c
     if (stopping.load() || callbacks_suppressed.load()) return false;
     const auto fn = slot.get();
     if (!fn) return false;
-    try {
-        (*fn)(device_id, payload);  // the host gets its own copies
-    } catch (const std::exception& e) {
-        log::error("host callback failed for ", device_id, ": ", e.what());
-    } catch (...) {
-        log::error("host callback failed for ", device_id, ": unknown exception");
-    }
+    // The host gets its own copies.
+    catch_and_log([&] { (*fn)(device_id, payload); }, "host callback failed for ", device_id, ": ");
     return true;
 }
 

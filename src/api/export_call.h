@@ -6,10 +6,8 @@
 // is counted while it runs (destroy waits for it), and nothing it raises
 // reaches the host.
 
-#include <exception>
-
 #include "agent/printer_manager.h"
-#include "base/log.h"
+#include "base/exception_firewall.h"
 
 namespace pemra::api {
 
@@ -17,14 +15,12 @@ template <typename Body>
 int with_agent(void* handle, const char* export_name, Body&& body) {
     if (!handle) return 0;
     auto& agent = *static_cast<PrinterManager*>(handle);
-    try {
-        PrinterManager::CallScope scope(agent);
-        body(agent);
-    } catch (const std::exception& e) {
-        log::error(export_name, " failed: ", e.what());
-    } catch (...) {
-        log::error(export_name, " failed: unknown exception");
-    }
+    catch_and_log(
+        [&] {
+            PrinterManager::CallScope scope(agent);
+            body(agent);
+        },
+        export_name, " failed: ");
     return 0;
 }
 

@@ -10,7 +10,7 @@
 
 #include "base/log.h"
 #include "base/trace.h"
-#include "connection/handler_guard.h"
+#include "base/exception_firewall.h"
 #include "connection/printer_connection.h"
 #include "connection/ws_client.h"
 #include "protocol/requests.h"
