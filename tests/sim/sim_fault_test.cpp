@@ -2,6 +2,11 @@
 // Copyright (c) 2026 The pemra_network authors
 //
 // Faults injected on demand do what they say.
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include <boost/asio/connect.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -188,6 +193,80 @@ TEST(SimFaults, StalledHandshakeHoldsTheRawConnection) {
     socket.non_blocking(false);
     boost::asio::read(socket, boost::asio::buffer(&byte, 1), ec);
     EXPECT_TRUE(ec == boost::asio::error::eof || ec == boost::asio::error::connection_reset) << ec.message();
+}
+
+// Something else takes the printer's port while it does not listen, the way
+// another program can between a fault and its end.
+class PortSquatter {
+public:
+    explicit PortSquatter(std::uint16_t port) : acceptor_(io_) {
+        const boost::asio::ip::tcp::endpoint endpoint(boost::asio::ip::make_address("127.0.0.1"), port);
+        acceptor_.open(endpoint.protocol());
+        // As the printer binds: its own closed connections may linger in
+        // TIME_WAIT on the port.
+        acceptor_.set_option(boost::asio::socket_base::reuse_address(true));
+        acceptor_.bind(endpoint);
+        acceptor_.listen();
+    }
+
+private:
+    boost::asio::io_context io_;
+    boost::asio::ip::tcp::acceptor acceptor_;
+};
+
+bool wait_listen_error(const printer_sim::Printer& printer, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (printer.listen_errors().empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+    }
+    return !printer.listen_errors().empty();
+}
+
+TEST_F(SimTest, ListeningAgainOnATakenPortIsReported) {
+    start();
+    printer->refuse_connections(true);
+    {
+        PortSquatter squatter(printer->port());
+        // The control call returns once the printer has tried to listen.
+        printer->refuse_connections(false);
+        const std::vector<std::string> errors = printer->listen_errors();
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_NE(errors.front().find("127.0.0.1:" + std::to_string(printer->port())), std::string::npos)
+            << errors.front();
+        EXPECT_NE(errors.front().find("cannot listen again"), std::string::npos) << errors.front();
+    }
+    // With the port free again, the next change of the fault listens.
+    printer->refuse_connections(true);
+    printer->refuse_connections(false);
+    EXPECT_EQ(printer->listen_errors().size(), 1u);
+    TestClient again;
+    EXPECT_TRUE(again.connect(printer->port()));
+}
+
+TEST_F(SimTest, AServerRestartOntoATakenPortIsReported) {
+    start();
+    // The listening socket is closed when restart_server returns, and the
+    // printer tries to listen again a second later.
+    printer->restart_server(1000ms);
+    PortSquatter squatter(printer->port());
+    ASSERT_TRUE(wait_listen_error(*printer, 5000ms));
+    const std::vector<std::string> errors = printer->listen_errors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors.front().find("cannot listen again"), std::string::npos) << errors.front();
+}
+
+TEST_F(SimTest, StallingOnATakenPortIsReported) {
+    start();
+    printer->refuse_connections(true);
+    PortSquatter squatter(printer->port());
+    // A stall while refusing listens nowhere; ending the refusal opens the
+    // side acceptor, which cannot bind.
+    printer->stall_handshakes(true);
+    EXPECT_TRUE(printer->listen_errors().empty());
+    printer->refuse_connections(false);
+    const std::vector<std::string> errors = printer->listen_errors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors.front().find("cannot listen for stalled handshakes"), std::string::npos) << errors.front();
 }
 
 }  // namespace
