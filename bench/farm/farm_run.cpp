@@ -128,10 +128,6 @@ FarmResult run_farm(const Options& options, int printers) {
         if (!pin_to_cpu(kHostCpu)) throw std::runtime_error("cannot pin the host to CPU 0");
         progress("host pinned to CPU %d, simulator to CPU %d", kHostCpu, kSimulatorCpu);
     }
-    int busy = 0;
-    if (!ports_free(options.base_port, printers, &busy)) {
-        throw std::runtime_error("port " + std::to_string(busy) + " is taken; choose another --base-port");
-    }
 
     // A status frame per printer every 250 ms over the window, with room
     // to spare; allocated and touched before the memory baseline.
@@ -140,7 +136,7 @@ FarmResult run_farm(const Options& options, int printers) {
 
     const std::string work_dir = make_work_dir();
     const std::string log_dir = options.log_dir.empty() ? work_dir : options.log_dir;
-    SimulatorSettings settings{options.simulator, options.base_port, printers,
+    SimulatorSettings settings{options.simulator, printers, {},
                                options.printing, work_dir + "/ports", options.simulator_args,
                                options.pin ? kSimulatorCpu : -1};
     const auto timeout = std::chrono::milliseconds(static_cast<std::int64_t>(options.timeout_s * 1000));
@@ -148,8 +144,8 @@ FarmResult run_farm(const Options& options, int printers) {
     auto simulator = std::make_unique<SimulatorProcess>(settings);
     if (!simulator->wait_listening(timeout)) throw std::runtime_error("the simulator did not come up");
     const std::vector<std::string> addresses = simulator->addresses();
-    progress("simulator %d listening on 127.0.0.1:%d-%d", static_cast<int>(simulator->pid()), options.base_port,
-             options.base_port + printers - 1);
+    progress("simulator %d listening on %s ... %s", static_cast<int>(simulator->pid()), addresses.front().c_str(),
+             addresses.back().c_str());
 
     PluginHost host(options.plugin);
     AgentGuard agent(host, host.create_agent(log_dir, options.log_level));
@@ -254,6 +250,11 @@ FarmResult run_farm(const Options& options, int printers) {
     observer.begin_phase(kStormPhase, false);
     const std::int64_t storm_start = steady_ns();
     simulator->stop();
+    // The plug-in reconnects to the addresses it was given, so the new
+    // simulator takes over the old one's ports. Something else may grab one
+    // in between; the simulator then fails to bind and says so, and the
+    // storm reports that it did not come back.
+    settings.ports = ports_of(addresses);
     simulator = std::make_unique<SimulatorProcess>(settings);
     const bool listening = simulator->wait_listening(timeout);
     r.storm_sim_restart_s = listening ? seconds_between(storm_start, steady_ns()) : nan;

@@ -2,17 +2,13 @@
 // Copyright (c) 2026 The pemra_network authors
 #include "simulator_process.h"
 
-#include <arpa/inet.h>
 #include <sched.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
@@ -22,13 +18,16 @@ namespace farm {
 
 SimulatorProcess::SimulatorProcess(const SimulatorSettings& settings) : settings_(settings) {
     std::remove(settings_.ports_file.c_str());
-    std::vector<std::string> args = {settings_.program,
-                                     "--port", std::to_string(settings_.base_port),
-                                     "--count", std::to_string(settings_.count),
-                                     "--printing", settings_.printing,
-                                     "--stamp-send-time",
-                                     "--ports-file", settings_.ports_file,
-                                     "--quiet"};
+    std::vector<std::string> args = {settings_.program};
+    if (settings_.ports.empty()) {
+        args.insert(args.end(), {"--port", "0", "--count", std::to_string(settings_.count)});
+    } else {
+        std::string list;
+        for (int port : settings_.ports) list += (list.empty() ? "" : ",") + std::to_string(port);
+        args.insert(args.end(), {"--ports", list});
+    }
+    args.insert(args.end(), {"--printing", settings_.printing, "--stamp-send-time", "--ports-file",
+                             settings_.ports_file, "--quiet"});
     args.insert(args.end(), settings_.extra_args.begin(), settings_.extra_args.end());
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
@@ -89,26 +88,10 @@ bool pin_to_cpu(int cpu) {
     return sched_setaffinity(0, sizeof set, &set) == 0;
 }
 
-bool ports_free(int base_port, int count, int* busy) {
-    for (int port = base_port; port < base_port + count; ++port) {
-        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd < 0) return false;
-        // As the simulator binds: a port held only by connections in
-        // TIME_WAIT is free for it.
-        const int one = 1;
-        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const bool bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-        close(fd);
-        if (!bound) {
-            if (busy) *busy = port;
-            return false;
-        }
-    }
-    return true;
+std::vector<int> ports_of(const std::vector<std::string>& addresses) {
+    std::vector<int> ports;
+    for (const auto& address : addresses) ports.push_back(std::stoi(address.substr(address.rfind(':') + 1)));
+    return ports;
 }
 
 }  // namespace farm
