@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include "testkit/scratch_dir.h"
+
 extern char** environ;
 
 #ifndef PEMRA_MONITOR_EXE
@@ -147,7 +149,10 @@ void ChildProcess::send_signal(int signal_number) {
 }
 
 std::vector<std::string> monitor_command(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{PEMRA_MONITOR_EXE, "--log-dir", ::testing::TempDir() + "pemra-monitor-test"};
+    // One folder per test process (each test runs in one): the plug-in's
+    // log files are named by the second, and tests run side by side.
+    static const testkit::ScratchDir log_dir("pemra-monitor-test");
+    std::vector<std::string> argv{PEMRA_MONITOR_EXE, "--log-dir", log_dir.path()};
     argv.insert(argv.end(), args.begin(), args.end());
     return argv;
 }

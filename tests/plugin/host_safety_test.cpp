@@ -20,6 +20,7 @@
 #include "host_events.h"
 #include "host_library.h"
 #include "printer_sim/printer.h"
+#include "testkit/scratch_dir.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ using test_host::within;
 
 class HostSafety : public ::testing::Test {
 protected:
-    void* create(int level = 3) { return HOST_FN(lib, pemra_network_create_agent)(::testing::TempDir(), level); }
+    void* create(int level = 3) { return HOST_FN(lib, pemra_network_create_agent)(log_dir.path(), level); }
     void destroy(void* agent) {
         within(5s, "destroy", [&] { EXPECT_EQ(HOST_FN(lib, pemra_network_destroy_agent)(agent), 0); });
     }
@@ -39,6 +40,7 @@ protected:
     }
 
     HostLibrary lib;
+    const testkit::ScratchDir log_dir{"host-safety-test"};
 };
 
 TEST_F(HostSafety, DestroyReleasesAProducerWaitingForQueueSpace) {
