@@ -95,18 +95,22 @@ TEST_F(HostSafety, NoCallbackOnceDestroyReturnsEvenWhileStreaming) {
     for (int round = 0; round < 5; ++round) {
         void* agent = create();
         auto alive = std::make_shared<std::atomic<bool>>(true);
-        std::atomic<int> late{0}, reports{0};
-        HOST_FN(lib, pemra_set_machine_status_changed_fn)(agent, [alive, &late, &reports](std::string, MachineStatus) {
+        std::atomic<int> late{0}, reports{0}, running{0};
+        HOST_FN(lib, pemra_set_machine_status_changed_fn)(agent, [alive, &late, &reports, &running](std::string, MachineStatus) {
+            ++running;
             if (!*alive) ++late;
             ++reports;
             std::this_thread::sleep_for(1ms);  // a host that takes its time
+            --running;
         });
         HOST_FN(lib, pemra_network_start)(agent);
         connect(agent, "p1", printer);
         test_host::eventually([&] { return reports >= 20; }, 10s);
         destroy(agent);
         *alive = false;
-        std::this_thread::sleep_for(50ms);
+        // Destroy has joined the agent's threads: no callback may still be
+        // under way, and none can start later.
+        EXPECT_EQ(running.load(), 0) << "a callback outlived destroy";
         EXPECT_EQ(late.load(), 0);
         EXPECT_GE(reports.load(), 20);
     }
