@@ -171,6 +171,43 @@ TEST_F(HostSafety, HostLockHeldAroundExportsAndInsideCallbacks) {
     EXPECT_GT(reports.load(), 0);
 }
 
+TEST_F(HostSafety, ExportsCalledFromInsideAStatusCallback) {
+    // Callbacks run on the network thread, and the README lets them call any
+    // export but destroy: the first printer up asks for its files and
+    // connects the second; the second up disconnects the first.
+    printer_sim::Printer first, second;
+    void* agent = create();
+    HostEvents events;  // outlives the agent's callbacks: destroyed after it
+    std::atomic<int> step{0};
+    const auto record_status = events.status_fn();
+    HOST_FN(lib, pemra_set_file_list_arrived_fn)(agent, events.text_fn("file_list"));
+    HOST_FN(lib, pemra_set_machine_status_changed_fn)(agent, [&, record_status](std::string id, MachineStatus s) {
+        const bool live = test_host::is_live(s);
+        record_status(id, s);
+        if (id == "first" && live && step == 0) {
+            step = 1;
+            EXPECT_EQ(HOST_FN(lib, pemra_get_file_list_fn)(agent, "first"), 0);
+            connect(agent, "second", second);
+        } else if (id == "second" && live && step == 1) {
+            step = 2;
+            EXPECT_EQ(HOST_FN(lib, pemra_network_disconnect_printer)(agent, "first"), 0);
+        }
+    });
+    HOST_FN(lib, pemra_network_start)(agent);
+    connect(agent, "first", first);
+    within(30s, "exports from a callback", [&] {
+        EXPECT_TRUE(events.wait_kind("file_list")) << "a request made inside a callback";
+        EXPECT_TRUE(events.wait_status("second", test_host::is_live)) << "a connect made inside a callback";
+        EXPECT_TRUE(first.wait_closes([](const auto& c) { return !c.empty(); }, 10s)) << "a disconnect made inside a callback";
+        EXPECT_TRUE(events.wait_in_order("first", {test_host::is_live, test_host::is_offline}));
+    });
+    EXPECT_EQ(step.load(), 2);
+    if (!first.closes().empty()) {
+        EXPECT_EQ(first.closes().front().code, 1000);
+    }
+    destroy(agent);
+}
+
 TEST_F(HostSafety, ExportsRacingFromManyThreads) {
     printer_sim::PrinterOptions options;
     options.update_interval = 10ms;
