@@ -15,10 +15,10 @@
 #include <stdexcept>
 #include <thread>
 
-#include "plugin_host.h"
 #include "process_stats.h"
 #include "simulator_process.h"
 #include "status_observer.h"
+#include "testkit/plugin_library.h"
 
 namespace farm {
 namespace {
@@ -94,18 +94,18 @@ std::string make_work_dir() {
 // the objects its callback uses.
 class AgentGuard {
 public:
-    AgentGuard(const PluginHost& host, void* agent) : host_(host), agent_(agent) {}
+    AgentGuard(const testkit::PluginApi& plugin, void* agent) : plugin_(plugin), agent_(agent) {}
     ~AgentGuard() { destroy(); }
     AgentGuard(const AgentGuard&) = delete;
     AgentGuard& operator=(const AgentGuard&) = delete;
     void* get() const { return agent_; }
     void destroy() {
-        if (agent_) host_.destroy_agent(agent_);
+        if (agent_) plugin_.pemra_network_destroy_agent(agent_);
         agent_ = nullptr;
     }
 
 private:
-    const PluginHost& host_;
+    const testkit::PluginApi& plugin_;
     void* agent_;
 };
 
@@ -147,12 +147,13 @@ FarmResult run_farm(const Options& options, int printers) {
     progress("simulator %d listening on %s ... %s", static_cast<int>(simulator->pid()), addresses.front().c_str(),
              addresses.back().c_str());
 
-    PluginHost host(options.plugin);
-    AgentGuard agent(host, host.create_agent(log_dir, options.log_level));
-    host.set_machine_status_changed_fn(agent.get(), [&observer](std::string device_id, MachineStatus status) {
+    const testkit::PluginLibrary library(options.plugin);
+    const testkit::PluginApi& plugin = library.api();
+    AgentGuard agent(plugin, plugin.pemra_network_create_agent(log_dir, options.log_level));
+    plugin.pemra_set_machine_status_changed_fn(agent.get(), [&observer](std::string device_id, MachineStatus status) {
         observer.on_status(device_id, status);
     });
-    host.start(agent.get());
+    plugin.pemra_network_start(agent.get());
     const std::int64_t agent_start = steady_ns();
     sleep_s(0.3);
     r.rss_base_kib = own_rss_kib();
@@ -161,7 +162,7 @@ FarmResult run_farm(const Options& options, int printers) {
     observer.begin_phase(kConnectPhase, true);
     const std::int64_t connect_start = steady_ns();
     for (int i = 0; i < printers; ++i) {
-        host.connect_printer(agent.get(), StatusObserver::device_id(i), addresses[static_cast<std::size_t>(i)], "", "");
+        plugin.pemra_network_connect_printer(agent.get(), StatusObserver::device_id(i), addresses[static_cast<std::size_t>(i)], "", "");
     }
     r.connect_calls_ms = seconds_between(connect_start, steady_ns()) * 1e3;
     const bool connected = wait_ready(observer, kConnectPhase, printers, after_s(options.timeout_s));
