@@ -3,15 +3,9 @@
 #include "simulator_process.h"
 
 #include <sched.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <fstream>
-#include <stdexcept>
 #include <thread>
 
 namespace farm {
@@ -29,22 +23,13 @@ SimulatorProcess::SimulatorProcess(const SimulatorSettings& settings) : settings
     args.insert(args.end(), {"--printing", settings_.printing, "--stamp-send-time", "--ports-file",
                              settings_.ports_file, "--quiet"});
     args.insert(args.end(), settings_.extra_args.begin(), settings_.extra_args.end());
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
-    const pid_t parent = getpid();
-    pid_ = fork();
-    if (pid_ < 0) throw std::runtime_error("cannot start the simulator: fork failed");
-    if (pid_ == 0) {
-        // Only async-signal-safe calls between fork and exec: the benchmark
-        // has threads. A simulator left behind would hold the ports.
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent) _exit(127);
-        if (settings_.cpu >= 0 && !pin_to_cpu(settings_.cpu)) _exit(126);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
+    testkit::ChildOptions how;
+    how.stdout_to = testkit::ChildOutput::inherit;  // quiet but for its errors
+    how.stderr_to = testkit::ChildOutput::inherit;
+    // A simulator left behind would hold the ports.
+    how.die_with_parent = true;
+    how.cpu = settings_.cpu;
+    child_ = std::make_unique<testkit::ChildProcess>(args, how);
 }
 
 SimulatorProcess::~SimulatorProcess() { stop(); }
@@ -52,11 +37,7 @@ SimulatorProcess::~SimulatorProcess() { stop(); }
 bool SimulatorProcess::wait_listening(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return false;
-        }
+        if (!child_ || !child_->running()) return false;
         std::ifstream in(settings_.ports_file);
         if (in) {
             addresses_.clear();
@@ -72,12 +53,9 @@ bool SimulatorProcess::wait_listening(std::chrono::milliseconds timeout) {
 }
 
 void SimulatorProcess::stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
-    pid_ = -1;
+    if (!child_) return;
+    child_->terminate();
+    child_.reset();
     std::remove(settings_.ports_file.c_str());
 }
 

@@ -8,8 +8,11 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "testkit/child_process.h"
 
 namespace farm {
 
@@ -40,12 +43,12 @@ public:
     // SIGTERM, then wait for the exit: every printer closes its connections.
     void stop();
 
-    pid_t pid() const { return pid_; }
+    pid_t pid() const { return child_ ? child_->pid() : -1; }
     const std::vector<std::string>& addresses() const { return addresses_; }
 
 private:
     SimulatorSettings settings_;
-    pid_t pid_ = -1;
+    std::unique_ptr<testkit::ChildProcess> child_;  // null once stopped
     std::vector<std::string> addresses_;
 };
 
