@@ -19,6 +19,7 @@
 
 #include "host_events.h"
 #include "host_library.h"
+#include "thread_state.h"
 #include "printer_sim/printer.h"
 #include "testkit/scratch_dir.h"
 
@@ -48,11 +49,13 @@ TEST_F(HostSafety, DestroyReleasesAProducerWaitingForQueueSpace) {
     // Not started: nothing takes messages out, so the queue fills up.
     for (int i = 0; i < 1000; ++i) HOST_FN(lib, pemra_get_file_list_fn)(agent, "p");
     std::atomic<bool> returned{false};
+    std::promise<pid_t> producer_id;
     std::thread producer([&] {
+        producer_id.set_value(test_host::current_thread_id());
         HOST_FN(lib, pemra_get_file_meta_fn)(agent, "p", "waits.gcode");
         returned = true;
     });
-    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(test_host::wait_asleep(producer_id.get_future().get()));
     EXPECT_FALSE(returned.load()) << "the 1001st message waits for room";
     destroy(agent);
     producer.join();
