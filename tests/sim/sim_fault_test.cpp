@@ -146,8 +146,9 @@ TEST_F(SimTest, RawBinaryAndOversizedFrames) {
     printer->send_text("{truncated", 2);
     printer->send_binary(std::string("\x00\x01\xff", 3));
     printer->send_oversized(3u << 20);
-    EXPECT_TRUE(client->wait([](const std::vector<Frame>& f) { return injected(f).size() >= 3; }, 2000ms));
-    EXPECT_TRUE(second.wait([](const std::vector<Frame>& f) { return injected(f).size() >= 4; }, 2000ms));
+    // A 3 MiB frame takes seconds to mask and parse under a sanitizer.
+    EXPECT_TRUE(client->wait([](const std::vector<Frame>& f) { return injected(f).size() >= 3; }, 20000ms));
+    EXPECT_TRUE(second.wait([](const std::vector<Frame>& f) { return injected(f).size() >= 4; }, 20000ms));
     const auto first = injected(client->frames());
     const auto other = injected(second.frames());
     ASSERT_EQ(first.size(), 3u);
