@@ -3,72 +3,73 @@
 #include "child_runner.h"
 
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "testkit/child_process.h"
 
 namespace farm {
+namespace {
 
-std::optional<FarmResult> run_in_child(const Options& options, int printers) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
-    // The writing end stays open across exec: the child's figures come back
-    // through it.
-    const int write_fd = fcntl(fds[1], F_DUPFD, 3);
-    close(fds[1]);
-    if (write_fd < 0) {
-        close(fds[0]);
-        return std::nullopt;
-    }
-
+std::string own_executable() {
     char self[4096];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0) {
-        close(fds[0]);
-        close(write_fd);
-        return std::nullopt;
-    }
-    self[length] = '\0';
-    std::vector<std::string> args = {self};
-    for (auto& arg : child_arguments(options, printers, write_fd)) args.push_back(std::move(arg));
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
+    if (length <= 0) return {};
+    return std::string(self, static_cast<std::size_t>(length));
+}
 
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, self, nullptr, nullptr, argv.data(), environ);
-    close(write_fd);
-    if (spawned != 0) {
-        close(fds[0]);
-        std::fprintf(stderr, "pemra-farm-bench: cannot start a measuring process\n");
-        return std::nullopt;
-    }
-
+std::string read_all(int fd) {
     std::string text;
     char buffer[4096];
     for (;;) {
-        const ssize_t got = read(fds[0], buffer, sizeof buffer);
+        const ssize_t got = read(fd, buffer, sizeof buffer);
         if (got > 0) {
             text.append(buffer, static_cast<std::size_t>(got));
         } else if (got == 0 || errno != EINTR) {
-            break;
+            return text;
         }
     }
-    close(fds[0]);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+}
+
+}  // namespace
+
+std::optional<FarmResult> run_in_child(const Options& options, int printers) {
+    const std::string self = own_executable();
+    int fds[2];
+    if (self.empty() || pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
+    // The child's figures come back through the writing end, which it keeps
+    // at the same number.
+    std::vector<std::string> args = {self};
+    for (auto& arg : child_arguments(options, printers, fds[1])) args.push_back(std::move(arg));
+    testkit::ChildOptions how;
+    how.stdout_to = testkit::ChildOutput::inherit;
+    how.stderr_to = testkit::ChildOutput::inherit;
+    how.keep_fds = {fds[1]};
+
+    std::optional<int> status;
+    std::string text;
+    try {
+        testkit::ChildProcess child(args, how);
+        close(fds[1]);
+        text = read_all(fds[0]);
+        close(fds[0]);
+        // Output and figures are in; the run itself may still be tearing down.
+        status = child.wait_exit(std::chrono::hours(1));
+    } catch (const std::exception& e) {
+        close(fds[0]);
+        close(fds[1]);
+        std::fprintf(stderr, "pemra-farm-bench: cannot start a measuring process: %s\n", e.what());
+        return std::nullopt;
     }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || text.empty()) {
-        std::fprintf(stderr, "pemra-farm-bench: the run with %d printers failed (%s %d)\n", printers,
-                     WIFSIGNALED(status) ? "signal" : "exit status",
-                     WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status));
+    if (status != 0 || text.empty()) {
+        std::fprintf(stderr, "pemra-farm-bench: the run with %d printers failed (exit status %d)\n", printers,
+                     status.value_or(-1));
         return std::nullopt;
     }
     return deserialise(text);

@@ -17,10 +17,10 @@
 #include <thread>
 
 #include "bare_transport.h"
-#include "plugin_host.h"
 #include "process_stats.h"
 #include "simulator_process.h"
 #include "status_observer.h"
+#include "testkit/plugin_library.h"
 
 namespace farm {
 namespace {
@@ -96,18 +96,18 @@ std::string make_work_dir() {
 // the objects its callback uses.
 class AgentGuard {
 public:
-    AgentGuard(const PluginHost& host, void* agent) : host_(host), agent_(agent) {}
+    AgentGuard(const testkit::PluginApi& plugin, void* agent) : plugin_(plugin), agent_(agent) {}
     ~AgentGuard() { destroy(); }
     AgentGuard(const AgentGuard&) = delete;
     AgentGuard& operator=(const AgentGuard&) = delete;
     void* get() const { return agent_; }
     void destroy() {
-        if (agent_) host_.destroy_agent(agent_);
+        if (agent_) plugin_.pemra_network_destroy_agent(agent_);
         agent_ = nullptr;
     }
 
 private:
-    const PluginHost& host_;
+    const testkit::PluginApi& plugin_;
     void* agent_;
 };
 
@@ -158,10 +158,6 @@ FarmResult run_farm(const Options& options, int printers) {
         if (!pin_to_cpu(kHostCpu)) throw std::runtime_error("cannot pin the host to CPU 0");
         progress("host pinned to CPU %d, simulator to CPU %d", kHostCpu, kSimulatorCpu);
     }
-    int busy = 0;
-    if (!ports_free(options.base_port, printers, &busy)) {
-        throw std::runtime_error("port " + std::to_string(busy) + " is taken; choose another --base-port");
-    }
 
     // A status frame per printer every 250 ms over the window, with room
     // to spare; allocated and touched before the memory baseline.
@@ -170,7 +166,7 @@ FarmResult run_farm(const Options& options, int printers) {
 
     const std::string work_dir = make_work_dir();
     const std::string log_dir = options.log_dir.empty() ? work_dir : options.log_dir;
-    SimulatorSettings settings{options.simulator, options.base_port, printers,
+    SimulatorSettings settings{options.simulator, printers, {},
                                options.printing, work_dir + "/ports", options.simulator_args,
                                options.pin ? kSimulatorCpu : -1};
     const auto timeout = std::chrono::milliseconds(static_cast<std::int64_t>(options.timeout_s * 1000));
@@ -178,15 +174,16 @@ FarmResult run_farm(const Options& options, int printers) {
     auto simulator = std::make_unique<SimulatorProcess>(settings);
     if (!simulator->wait_listening(timeout)) throw std::runtime_error("the simulator did not come up");
     const std::vector<std::string> addresses = simulator->addresses();
-    progress("simulator %d listening on 127.0.0.1:%d-%d", static_cast<int>(simulator->pid()), options.base_port,
-             options.base_port + printers - 1);
+    progress("simulator %d listening on %s ... %s", static_cast<int>(simulator->pid()), addresses.front().c_str(),
+             addresses.back().c_str());
 
-    PluginHost host(options.plugin);
-    AgentGuard agent(host, host.create_agent(log_dir, options.log_level));
-    host.set_machine_status_changed_fn(agent.get(), [&observer](std::string device_id, MachineStatus status) {
+    const testkit::PluginLibrary library(options.plugin);
+    const testkit::PluginApi& plugin = library.api();
+    AgentGuard agent(plugin, plugin.pemra_network_create_agent(log_dir, options.log_level));
+    plugin.pemra_set_machine_status_changed_fn(agent.get(), [&observer](std::string device_id, MachineStatus status) {
         observer.on_status(device_id, status);
     });
-    host.start(agent.get());
+    plugin.pemra_network_start(agent.get());
     const std::int64_t agent_start = steady_ns();
     sleep_s(0.3);
     r.rss_base_kib = own_rss_kib();
@@ -195,7 +192,7 @@ FarmResult run_farm(const Options& options, int printers) {
     observer.begin_phase(kConnectPhase, true);
     const std::int64_t connect_start = steady_ns();
     for (int i = 0; i < printers; ++i) {
-        host.connect_printer(agent.get(), StatusObserver::device_id(i), addresses[static_cast<std::size_t>(i)], "", "");
+        plugin.pemra_network_connect_printer(agent.get(), StatusObserver::device_id(i), addresses[static_cast<std::size_t>(i)], "", "");
     }
     r.connect_calls_ms = seconds_between(connect_start, steady_ns()) * 1e3;
     const bool connected = wait_ready(observer, kConnectPhase, printers, after_s(options.timeout_s));
@@ -284,6 +281,11 @@ FarmResult run_farm(const Options& options, int printers) {
     observer.begin_phase(kStormPhase, false);
     const std::int64_t storm_start = steady_ns();
     simulator->stop();
+    // The plug-in reconnects to the addresses it was given, so the new
+    // simulator takes over the old one's ports. Something else may grab one
+    // in between; the simulator then fails to bind and says so, and the
+    // storm reports that it did not come back.
+    settings.ports = ports_of(addresses);
     simulator = std::make_unique<SimulatorProcess>(settings);
     const bool listening = simulator->wait_listening(timeout);
     r.storm_sim_restart_s = listening ? seconds_between(storm_start, steady_ns()) : nan;

@@ -80,8 +80,6 @@ Options parse_options(int argc, char** argv) {
             if (!aligned && o.storm_lead_s != -1) throw std::invalid_argument("--storm-lead: from 0 to under 10");
         } else if (arg == "--pin") {
             o.pin = true;
-        } else if (arg == "--base-port") {
-            o.base_port = to_int(arg, value(), 1024, 65535);
         } else if (arg == "--printing") {
             o.printing = value();
         } else if (arg == "--log-level") {
@@ -108,9 +106,6 @@ Options parse_options(int argc, char** argv) {
             throw std::invalid_argument("unknown option " + arg + " (see --help)");
         }
     }
-    for (int count : o.counts) {
-        if (o.base_port + count - 1 > 65535) throw std::invalid_argument("--base-port: the farm runs past port 65535");
-    }
     return o;
 }
 
@@ -136,7 +131,6 @@ Progress goes to stderr, the table to stdout, the figures also to a CSV file.
                      right after the window, wherever that falls in the cycle)
   --pin              run the host on CPU 0 and the simulator on CPU 1, so that
                      the network thread never waits behind the simulator
-  --base-port P      printers listen on P..P+N-1 (default 17200)
   --printing K       printers that print all the time (default 25%)
   --log-level L      the plug-in's log level, 0-5 (default 3, info)
   --log-dir DIR      keep the plug-in's log under DIR/log (default: a
@@ -156,7 +150,7 @@ std::vector<std::string> child_arguments(const Options& o, int count, int result
     std::vector<std::string> args = {
         "--run-one",    std::to_string(count),       "--result-fd", std::to_string(result_fd),
         "--window",     shortest(o.window_s),        "--settle",    shortest(o.settle_s),
-        "--timeout",    shortest(o.timeout_s),       "--base-port", std::to_string(o.base_port),
+        "--timeout",    shortest(o.timeout_s),
         "--storm-lead", shortest(o.storm_lead_s),    "--printing",  o.printing,
         "--log-level",  std::to_string(o.log_level), "--simulator", o.simulator,
         "--plugin",     o.plugin,

@@ -17,7 +17,6 @@ struct Options {
     double timeout_s = 60;
     double storm_lead_s = -1;  // negative: the storm follows the window at once
     bool pin = false;  // host on CPU 0, simulator on CPU 1
-    int base_port = 17200;
     std::string printing = "25%";
     int log_level = 3;
     std::string log_dir;  // empty: a temporary folder, removed afterwards

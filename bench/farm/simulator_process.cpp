@@ -2,50 +2,34 @@
 // Copyright (c) 2026 The pemra_network authors
 #include "simulator_process.h"
 
-#include <arpa/inet.h>
 #include <sched.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstdint>
 #include <cstdio>
 #include <fstream>
-#include <stdexcept>
 #include <thread>
 
 namespace farm {
 
 SimulatorProcess::SimulatorProcess(const SimulatorSettings& settings) : settings_(settings) {
     std::remove(settings_.ports_file.c_str());
-    std::vector<std::string> args = {settings_.program,
-                                     "--port", std::to_string(settings_.base_port),
-                                     "--count", std::to_string(settings_.count),
-                                     "--printing", settings_.printing,
-                                     "--stamp-send-time",
-                                     "--ports-file", settings_.ports_file,
-                                     "--quiet"};
-    args.insert(args.end(), settings_.extra_args.begin(), settings_.extra_args.end());
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
-    const pid_t parent = getpid();
-    pid_ = fork();
-    if (pid_ < 0) throw std::runtime_error("cannot start the simulator: fork failed");
-    if (pid_ == 0) {
-        // Only async-signal-safe calls between fork and exec: the benchmark
-        // has threads. A simulator left behind would hold the ports.
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent) _exit(127);
-        if (settings_.cpu >= 0 && !pin_to_cpu(settings_.cpu)) _exit(126);
-        execv(argv[0], argv.data());
-        _exit(127);
+    std::vector<std::string> args = {settings_.program};
+    if (settings_.ports.empty()) {
+        args.insert(args.end(), {"--port", "0", "--count", std::to_string(settings_.count)});
+    } else {
+        std::string list;
+        for (int port : settings_.ports) list += (list.empty() ? "" : ",") + std::to_string(port);
+        args.insert(args.end(), {"--ports", list});
     }
+    args.insert(args.end(), {"--printing", settings_.printing, "--stamp-send-time", "--ports-file",
+                             settings_.ports_file, "--quiet"});
+    args.insert(args.end(), settings_.extra_args.begin(), settings_.extra_args.end());
+    testkit::ChildOptions how;
+    how.stdout_to = testkit::ChildOutput::inherit;  // quiet but for its errors
+    how.stderr_to = testkit::ChildOutput::inherit;
+    // A simulator left behind would hold the ports.
+    how.die_with_parent = true;
+    how.cpu = settings_.cpu;
+    child_ = std::make_unique<testkit::ChildProcess>(args, how);
 }
 
 SimulatorProcess::~SimulatorProcess() { stop(); }
@@ -53,11 +37,7 @@ SimulatorProcess::~SimulatorProcess() { stop(); }
 bool SimulatorProcess::wait_listening(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return false;
-        }
+        if (!child_ || !child_->running()) return false;
         std::ifstream in(settings_.ports_file);
         if (in) {
             addresses_.clear();
@@ -73,12 +53,9 @@ bool SimulatorProcess::wait_listening(std::chrono::milliseconds timeout) {
 }
 
 void SimulatorProcess::stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
-    pid_ = -1;
+    if (!child_) return;
+    child_->terminate();
+    child_.reset();
     std::remove(settings_.ports_file.c_str());
 }
 
@@ -89,26 +66,10 @@ bool pin_to_cpu(int cpu) {
     return sched_setaffinity(0, sizeof set, &set) == 0;
 }
 
-bool ports_free(int base_port, int count, int* busy) {
-    for (int port = base_port; port < base_port + count; ++port) {
-        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd < 0) return false;
-        // As the simulator binds: a port held only by connections in
-        // TIME_WAIT is free for it.
-        const int one = 1;
-        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const bool bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-        close(fd);
-        if (!bound) {
-            if (busy) *busy = port;
-            return false;
-        }
-    }
-    return true;
+std::vector<int> ports_of(const std::vector<std::string>& addresses) {
+    std::vector<int> ports;
+    for (const auto& address : addresses) ports.push_back(std::stoi(address.substr(address.rfind(':') + 1)));
+    return ports;
 }
 
 }  // namespace farm

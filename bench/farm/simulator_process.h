@@ -8,15 +8,20 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "testkit/child_process.h"
 
 namespace farm {
 
 struct SimulatorSettings {
     std::string program;
-    int base_port = 0;
     int count = 0;
+    // Empty: the system chooses every printer's port. Else one printer on
+    // each, to bring a farm back where an earlier simulator served it.
+    std::vector<int> ports;
     std::string printing;  // a count or a share such as "25%"
     std::string ports_file;
     std::vector<std::string> extra_args;
@@ -38,20 +43,19 @@ public:
     // SIGTERM, then wait for the exit: every printer closes its connections.
     void stop();
 
-    pid_t pid() const { return pid_; }
+    pid_t pid() const { return child_ ? child_->pid() : -1; }
     const std::vector<std::string>& addresses() const { return addresses_; }
 
 private:
     SimulatorSettings settings_;
-    pid_t pid_ = -1;
+    std::unique_ptr<testkit::ChildProcess> child_;  // null once stopped
     std::vector<std::string> addresses_;
 };
 
 // Pins the calling process (and the threads it starts later) to one CPU.
 bool pin_to_cpu(int cpu);
 
-// True when nothing is bound to any 127.0.0.1 port of base..base+count-1;
-// otherwise *busy names the first taken one.
-bool ports_free(int base_port, int count, int* busy);
+// The ports of "HOST:PORT" addresses, in order.
+std::vector<int> ports_of(const std::vector<std::string>& addresses);
 
 }  // namespace farm

@@ -5,6 +5,7 @@
 // non-zero status, never a hang or a crash.
 
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,30 @@ TEST(MonitorErrors, WrongOperandsAndOptionsAreRefused) {
         EXPECT_EQ(r.out, "");
         EXPECT_ONE_LINE_ERROR(r, words);
     }
+}
+
+TEST(MonitorErrors, AnUnopenableTraceFileIsBadInput) {
+    const RunResult r = run_monitor({"--plugin-stdout", "/nonexistent/folder/traces", "check"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_ONE_LINE_ERROR(r, "--plugin-stdout: cannot open /nonexistent/folder/traces");
+}
+
+TEST(MonitorErrors, RunningOutOfDescriptorsIsNotBadUsage) {
+    // Four descriptors: the three standard ones and the one the monitor
+    // moves its own output to, none left for /dev/null. The command line is
+    // fine, so this must not be reported as the user's mistake. (Whatever
+    // the test runner left open above 2 is closed first: the loader needs
+    // descriptor 3 to start the program at all.)
+    std::vector<std::string> argv{"/bin/sh", "-c",
+                                  "exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-; ulimit -n 4 && exec \"$0\" \"$@\""};
+    for (const auto& arg : monitor_command({"check"})) argv.push_back(arg);
+    ChildProcess child(argv);
+    const std::optional<int> exit_code = child.wait_exit(std::chrono::seconds(30));
+    RunResult r{exit_code, child.out(), child.err()};
+    EXPECT_EQ(r.exit_code, 6);
+    EXPECT_EQ(r.out, "");
+    EXPECT_ONE_LINE_ERROR(r, "Too many open files");
 }
 
 TEST(MonitorErrors, CheckResolvesEveryExportOfTheLibrary) {

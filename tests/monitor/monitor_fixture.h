@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "child_process.h"
+#include "monitor_run.h"
 #include "printer_sim/printer.h"
 
 namespace monitor_test {

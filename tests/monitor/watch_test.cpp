@@ -112,8 +112,10 @@ TEST(MonitorWatch, OnATerminalTheTableIsRedrawnInPlaceAtABoundedRate) {
     options.update_interval = 20ms;  // fifty reports a second
     options.autoprint_file = "calibration_cube_0.2mm_PLA.gcode";
     printer_sim::Printer printer(options);
+    testkit::ChildOptions on_terminal;
+    on_terminal.stdout_to = testkit::ChildOutput::terminal;
     ChildProcess monitor(monitor_command({"--duration", "2", "p=" + printer.address()}),
-                         ChildProcess::StdoutOn::terminal);
+                         on_terminal);
     ASSERT_EQ(monitor.wait_exit(15s), 0) << monitor.err();
     const std::string& out = monitor.out();
     EXPECT_EQ(out.rfind("\x1b[?25l", 0), 0u) << "the cursor is hidden first";

@@ -5,7 +5,9 @@
 // An agent with shortened timing, its host callbacks recorded, and simulated
 // printers on 127.0.0.1 to connect it to.
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -98,6 +100,54 @@ protected:
         auto result = task->get_future();
         agent->post([task] { (*task)(); });
         return result.get();
+    }
+
+    // ---- Barriers, for checks that nothing more happened ----------------------
+    // A fixed sleep proves nothing on a slow run; each of these waits for an
+    // event that can only come after the ones the check is about.
+
+    // Every report the network thread had before it reaches the host: a
+    // printer that refuses connections is tried now, its offline report comes
+    // through the same thread, and the thread is drained after it.
+    bool settle_reports() {
+        auto& barrier = add_printer();
+        barrier.refuse_connections(true);
+        const std::string id = "barrier-" + std::to_string(printers.size());
+        if (connect(id, barrier) != 0 || !events.wait_status(id, is_offline)) return false;
+        on_io([] {});
+        return true;
+    }
+
+    // The printer's answer to a request reaches the host after every frame it
+    // sent before (one connection, read in order); a second request reaching
+    // the printer follows everything the plug-in queued for it meanwhile.
+    bool round_trip(const std::string& id, const printer_sim::Printer& printer) {
+        const auto is_list = [&](const HostEvent& e) { return e.kind == "file_list" && e.device_id == id; };
+        const auto lists = [&](const std::vector<HostEvent>& all) {
+            return static_cast<std::size_t>(std::count_if(all.begin(), all.end(), is_list));
+        };
+        const auto asked = [](const std::vector<printer_sim::ReceivedFrame>& frames) {
+            return static_cast<std::size_t>(std::count_if(frames.begin(), frames.end(), [](const auto& f) {
+                return f.text.find("\"server.files.get_directory\"") != std::string::npos;
+            }));
+        };
+        const std::size_t answered = lists(events.all());
+        agent->request_file_list(id, "gcodes");
+        if (!events.wait([&](const auto& all) { return lists(all) > answered; })) return false;
+        const std::size_t sent = asked(printer.received());
+        agent->request_file_list(id, "gcodes");
+        return printer.wait_received([&](const auto& frames) { return asked(frames) > sent; }, 5s);
+    }
+
+    // `passes` more liveness passes have run and what they handed to the
+    // network thread is done: every pass pings each open printer, so an open
+    // `witness` counts them (one extra, for a pass already under way).
+    bool wait_passes(const printer_sim::Printer& witness, int passes) {
+        const auto pings = witness.counters().pings_received;
+        const auto wanted = pings + static_cast<std::uint64_t>(passes) + 1;
+        if (!witness.wait_counters([&](const auto& c) { return c.pings_received >= wanted; }, 10s)) return false;
+        on_io([] {});
+        return true;
     }
 
     std::string error_reason(const std::string& id) {

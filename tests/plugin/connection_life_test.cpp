@@ -57,7 +57,7 @@ TEST_F(ConnectionLife, RefusedPrinterIsReportedOfflineOnce) {
     printer.refuse_connections(true);
     ASSERT_EQ(connect("p1", printer), 0) << "the outcome comes later, through the callback";
     ASSERT_TRUE(events.wait_status("p1", is_offline));
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(settle_reports());
     const auto statuses = events.statuses("p1");
     ASSERT_EQ(statuses.size(), 1u);
     EXPECT_EQ(statuses[0].machine_state, 2);
@@ -88,21 +88,23 @@ TEST_F(ConnectionLife, PrinterClosingIsReportedWithItsCodeAndReason) {
     ASSERT_TRUE(events.wait_status("p1", is_offline));
     EXPECT_EQ(error_reason("p1"), "close code: 1001 (Going away), close reason: bye");
     EXPECT_EQ(agent->find_connection("p1")->current_state(), pemra::Closed);
-    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(settle_reports());
     EXPECT_EQ(count_offline(events.statuses("p1")), 1);
 }
 
 TEST_F(ConnectionLife, DisconnectClosesWith1000ReportsOnceAndForgetsThePrinter) {
     start_agent();
     auto& printer = add_printer();
+    auto& witness = add_printer();  // stays open: its pings count the passes
     connect_live("p1", printer);
+    connect_live("witness", witness);
     events.clear();
     agent->close("p1", 1000, "");
     EXPECT_EQ(agent->find_connection("p1"), nullptr);
     ASSERT_TRUE(events.wait_status("p1", is_offline));
     ASSERT_TRUE(printer.wait_closes([](const auto& c) { return !c.empty(); }, 5s));
     EXPECT_EQ(printer.closes().front().code, 1000);
-    std::this_thread::sleep_for(300ms);  // three liveness passes
+    ASSERT_TRUE(wait_passes(witness, 3));
     EXPECT_EQ(events.statuses("p1").size(), 1u) << "a forgotten printer is not reconnected";
     EXPECT_EQ(printer.counters().opened, 1u);
 
@@ -154,7 +156,7 @@ TEST_F(ConnectionLife, PrinterSendingStatusIsNotAskedAgain) {
     options.update_interval = 20ms;
     auto& printer = add_printer(options);
     connect_live("p1", printer);
-    std::this_thread::sleep_for(200ms);
+    // Live means subscribed: the first object list has been asked for.
     printer.clear_received();
     const auto pings = printer.counters().pings_received;
     ASSERT_TRUE(printer.wait_counters([&](const auto& c) { return c.pings_received >= pings + 5; }, 5s));
@@ -258,7 +260,7 @@ TEST_F(ConnectionLife, DisconnectWhileConnectingLeavesNoOrphanConnection) {
     ASSERT_TRUE(printer.wait_closes([](const auto& c) { return !c.empty(); }, 5s));
     EXPECT_EQ(printer.closes().front().code, 1000);
     ASSERT_TRUE(events.wait_status("p1", is_offline));
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(settle_reports());
     EXPECT_EQ(events.statuses("p1").size(), 1u) << "reported once as dropped, nothing else";
     EXPECT_EQ(printer.counters().open, 0u);
     EXPECT_TRUE(frames_with_id(printer, 3).empty()) << "nobody talked on the orphan";
@@ -275,7 +277,7 @@ TEST_F(ConnectionLife, SecondAttemptOnAConnectingPrinterSupersedesTheFirst) {
     printer.hold_handshakes(false);
     ASSERT_TRUE(events.wait_status("p1", is_live));
     ASSERT_TRUE(printer.wait_closes([](const auto& c) { return !c.empty(); }, 5s));
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(round_trip("p1", printer));
     EXPECT_EQ(printer.counters().open, 1u) << "one connection feeds the record";
     EXPECT_EQ(printer.closes().front().code, 1000);
     EXPECT_EQ(frames_with_id(printer, 3).size(), 1u) << "one identity request: one conversation";
@@ -314,8 +316,10 @@ TEST_F(ConnectionLife, AddressesTheClientCannotUseAreReportedOfflineOnce) {
         ASSERT_TRUE(events.wait_status(id, is_offline)) << address;
         EXPECT_EQ(agent->find_connection(id), nullptr);
     }
-    std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(events.statuses().size(), 5u);
+    ASSERT_TRUE(settle_reports());
+    std::size_t reports = 0;
+    for (int i = 0; i < n; ++i) reports += events.statuses("bad" + std::to_string(i)).size();
+    EXPECT_EQ(reports, 5u);
 }
 
 TEST_F(ConnectionLife, ManyPrintersDroppingAndReconnectingAtOnce) {

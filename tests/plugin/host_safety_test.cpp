@@ -19,7 +19,9 @@
 
 #include "host_events.h"
 #include "host_library.h"
+#include "thread_state.h"
 #include "printer_sim/printer.h"
+#include "testkit/scratch_dir.h"
 
 namespace {
 
@@ -30,7 +32,7 @@ using test_host::within;
 
 class HostSafety : public ::testing::Test {
 protected:
-    void* create(int level = 3) { return HOST_FN(lib, pemra_network_create_agent)(::testing::TempDir(), level); }
+    void* create(int level = 3) { return HOST_FN(lib, pemra_network_create_agent)(log_dir.path(), level); }
     void destroy(void* agent) {
         within(5s, "destroy", [&] { EXPECT_EQ(HOST_FN(lib, pemra_network_destroy_agent)(agent), 0); });
     }
@@ -39,6 +41,7 @@ protected:
     }
 
     HostLibrary lib;
+    const testkit::ScratchDir log_dir{"host-safety-test"};
 };
 
 TEST_F(HostSafety, DestroyReleasesAProducerWaitingForQueueSpace) {
@@ -46,11 +49,13 @@ TEST_F(HostSafety, DestroyReleasesAProducerWaitingForQueueSpace) {
     // Not started: nothing takes messages out, so the queue fills up.
     for (int i = 0; i < 1000; ++i) HOST_FN(lib, pemra_get_file_list_fn)(agent, "p");
     std::atomic<bool> returned{false};
+    std::promise<pid_t> producer_id;
     std::thread producer([&] {
+        producer_id.set_value(test_host::current_thread_id());
         HOST_FN(lib, pemra_get_file_meta_fn)(agent, "p", "waits.gcode");
         returned = true;
     });
-    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(test_host::wait_asleep(producer_id.get_future().get()));
     EXPECT_FALSE(returned.load()) << "the 1001st message waits for room";
     destroy(agent);
     producer.join();
@@ -93,18 +98,22 @@ TEST_F(HostSafety, NoCallbackOnceDestroyReturnsEvenWhileStreaming) {
     for (int round = 0; round < 5; ++round) {
         void* agent = create();
         auto alive = std::make_shared<std::atomic<bool>>(true);
-        std::atomic<int> late{0}, reports{0};
-        HOST_FN(lib, pemra_set_machine_status_changed_fn)(agent, [alive, &late, &reports](std::string, MachineStatus) {
+        std::atomic<int> late{0}, reports{0}, running{0};
+        HOST_FN(lib, pemra_set_machine_status_changed_fn)(agent, [alive, &late, &reports, &running](std::string, MachineStatus) {
+            ++running;
             if (!*alive) ++late;
             ++reports;
             std::this_thread::sleep_for(1ms);  // a host that takes its time
+            --running;
         });
         HOST_FN(lib, pemra_network_start)(agent);
         connect(agent, "p1", printer);
         test_host::eventually([&] { return reports >= 20; }, 10s);
         destroy(agent);
         *alive = false;
-        std::this_thread::sleep_for(50ms);
+        // Destroy has joined the agent's threads: no callback may still be
+        // under way, and none can start later.
+        EXPECT_EQ(running.load(), 0) << "a callback outlived destroy";
         EXPECT_EQ(late.load(), 0);
         EXPECT_GE(reports.load(), 20);
     }
@@ -163,6 +172,43 @@ TEST_F(HostSafety, HostLockHeldAroundExportsAndInsideCallbacks) {
     });
     destroy(agent);
     EXPECT_GT(reports.load(), 0);
+}
+
+TEST_F(HostSafety, ExportsCalledFromInsideAStatusCallback) {
+    // Callbacks run on the network thread, and the README lets them call any
+    // export but destroy: the first printer up asks for its files and
+    // connects the second; the second up disconnects the first.
+    printer_sim::Printer first, second;
+    void* agent = create();
+    HostEvents events;  // outlives the agent's callbacks: destroyed after it
+    std::atomic<int> step{0};
+    const auto record_status = events.status_fn();
+    HOST_FN(lib, pemra_set_file_list_arrived_fn)(agent, events.text_fn("file_list"));
+    HOST_FN(lib, pemra_set_machine_status_changed_fn)(agent, [&, record_status](std::string id, MachineStatus s) {
+        const bool live = test_host::is_live(s);
+        record_status(id, s);
+        if (id == "first" && live && step == 0) {
+            step = 1;
+            EXPECT_EQ(HOST_FN(lib, pemra_get_file_list_fn)(agent, "first"), 0);
+            connect(agent, "second", second);
+        } else if (id == "second" && live && step == 1) {
+            step = 2;
+            EXPECT_EQ(HOST_FN(lib, pemra_network_disconnect_printer)(agent, "first"), 0);
+        }
+    });
+    HOST_FN(lib, pemra_network_start)(agent);
+    connect(agent, "first", first);
+    within(30s, "exports from a callback", [&] {
+        EXPECT_TRUE(events.wait_kind("file_list")) << "a request made inside a callback";
+        EXPECT_TRUE(events.wait_status("second", test_host::is_live)) << "a connect made inside a callback";
+        EXPECT_TRUE(first.wait_closes([](const auto& c) { return !c.empty(); }, 10s)) << "a disconnect made inside a callback";
+        EXPECT_TRUE(events.wait_in_order("first", {test_host::is_live, test_host::is_offline}));
+    });
+    EXPECT_EQ(step.load(), 2);
+    if (!first.closes().empty()) {
+        EXPECT_EQ(first.closes().front().code, 1000);
+    }
+    destroy(agent);
 }
 
 TEST_F(HostSafety, ExportsRacingFromManyThreads) {

@@ -5,7 +5,9 @@
 // refusals and firmware restarts, end to end against simulated printers.
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
@@ -71,13 +73,12 @@ TEST_F(Inbound, DeletingAFileIsAnnouncedByThePrinter) {
     agent->request_delete_file("p1", "");
     // A name with quotes stays one path and the printer answers it as such.
     agent->request_delete_file("p1", R"(x"},"path":"gcodes/calibration_cube_0.2mm_PLA.gcode)");
-    ASSERT_TRUE(printer.wait_received([](const auto& f) { return !f.empty(); }, 5s));
-    std::this_thread::sleep_for(200ms);
+    // Requests after them reach the printer after them.
+    ASSERT_TRUE(round_trip("p1", printer));
     const auto frames = frames_with_id(printer, 8);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(json::parse(frames[0].text)["params"]["path"], R"(gcodes/x"},"path":"gcodes/calibration_cube_0.2mm_PLA.gcode)");
-    agent->request_file_list("p1", "gcodes");
-    ASSERT_TRUE(events.wait_kind("file_list"));
+    ASSERT_TRUE(events.wait_kind("file_list", 2));
     EXPECT_NE(events.of("file_list").back().text.find("calibration_cube_0.2mm_PLA.gcode"), std::string::npos)
         << "the other file is still there";
 }
@@ -170,14 +171,14 @@ TEST_F(Inbound, MoveBeforeHomingGivesOneNoticeOnEveryKinematics) {
         connect_live("p1", printer);
         agent->send("p1", 0, gcode("G1 X10 Y100 Z6"), false);
         ASSERT_TRUE(events.wait_kind("error"));
-        std::this_thread::sleep_for(200ms);
+        ASSERT_TRUE(round_trip("p1", printer));  // the console echo, if any, came before the reply
         ASSERT_EQ(events.of("error").size(), 1u) << "one notice, though the printer also echoes it to the console";
         EXPECT_EQ(events.of("error")[0].text, "Must home first");
 
         agent->send("p1", 0, gcode("G28"), false);
         agent->send("p1", 0, gcode("G1 X500"), false);
         ASSERT_TRUE(events.wait_kind("error", 2));
-        std::this_thread::sleep_for(200ms);
+        ASSERT_TRUE(round_trip("p1", printer));
         ASSERT_EQ(events.of("error").size(), 2u);
         EXPECT_EQ(events.of("error")[1].text, "Move out of range");
         agent.reset();
@@ -213,7 +214,7 @@ TEST_F(Inbound, FirmwareRestartIsFollowedBySubscriptionAtOnce) {
             return std::count_if(evs.begin(), evs.end(), [&](auto& e) { return e.kind == "status" && e.at > ready_at; }) >= 3;
         },
         5s));
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(round_trip("p1", printer));
     EXPECT_EQ(frames_with_id(printer, 2).size(), 1u) << "subscribed once again, not twice";
     EXPECT_EQ(events.statuses("p1").back().machine_state, 4);
 }
@@ -271,23 +272,33 @@ TEST_F(Inbound, SwitchedOffCallbacksMissEventsAndResume) {
     auto& printer = add_printer();
     connect_live("p1", printer);
     agent->set_callbacks_suppressed(true);
-    std::this_thread::sleep_for(100ms);
+    on_io([] {});  // a report already under way when callbacks went off is over
     events.clear();
     agent->request_file_list("p1", "gcodes");
     ASSERT_TRUE(printer.wait_for_text(pemra::requests::file_list("gcodes"), 5s));
-    std::this_thread::sleep_for(400ms);
+    // The reply has been read once its request is no longer pending.
+    const auto record = agent->find_connection("p1");
+    ASSERT_TRUE(record);
+    ASSERT_TRUE(eventually([&] { return record->pending_snapshot().count(4) == 0; }));
+    on_io([] {});
     EXPECT_EQ(events.count(), 0u);
     agent->set_callbacks_suppressed(false);
     ASSERT_TRUE(events.wait_status("p1", is_live)) << "status reports resume";
     EXPECT_TRUE(events.of("file_list").empty()) << "the suppressed reply is not replayed";
 }
 
-TEST_F(Inbound, AHostCallbackThatThrowsLeavesTheConnectionWorking) {
+TEST_F(Inbound, AHostCallbackThatThrowsStillGetsTheNextReports) {
     start_agent();
     auto& printer = add_printer();
     connect_live("p1", printer);
-    agent->set_machine_status_changed_fn([](std::string, MachineStatus) { throw std::runtime_error("host bug"); });
-    std::this_thread::sleep_for(300ms);  // a few status frames, each one throwing
+    // Shared with the callback, which the agent may call until TearDown.
+    auto calls = std::make_shared<std::atomic<int>>(0);
+    agent->set_machine_status_changed_fn([calls](std::string, MachineStatus) {
+        ++*calls;
+        throw std::runtime_error("host bug");
+    });
+    ASSERT_TRUE(eventually([&] { return calls->load() >= 3; }, 5s))
+        << "a callback that threw is called again for the following status frames";
     agent->request_file_list("p1", "gcodes");
     ASSERT_TRUE(events.wait_kind("file_list"));
     EXPECT_EQ(agent->find_connection("p1")->current_state(), pemra::Open);

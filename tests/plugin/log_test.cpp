@@ -25,7 +25,9 @@
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
 
+#include "host_events.h"
 #include "host_library.h"
+#include "printer_sim/printer.h"
 
 namespace {
 
@@ -162,12 +164,20 @@ TEST_F(DiagnosticLog, AgentsCreatedInOneSecondShareAFileWithoutDamage) {
 TEST_F(DiagnosticLog, AnUnwritableFolderLeavesAWorkingAgent) {
     const auto dir = fresh_dir("broken");
     std::ofstream(dir / "log") << "a file where the folder should be";
+    printer_sim::Printer printer;
+    test_host::HostEvents events;  // outlives the agent, which calls into it
     void* agent = HOST_FN(lib, pemra_network_create_agent)(dir.string(), 4);
     ASSERT_NE(agent, nullptr);
-    EXPECT_NO_THROW(HOST_FN(lib, pemra_network_start)(agent));
-    EXPECT_NO_THROW(HOST_FN(lib, pemra_network_connect_printer)(agent, "p", "127.0.0.1:1", "", ""));
-    EXPECT_NO_THROW(HOST_FN(lib, pemra_get_file_list_fn)(agent, "p"));
-    EXPECT_NO_THROW(HOST_FN(lib, pemra_network_destroy_agent)(agent));
+    HOST_FN(lib, pemra_set_machine_status_changed_fn)(agent, events.status_fn());
+    HOST_FN(lib, pemra_set_file_list_arrived_fn)(agent, events.text_fn("file_list"));
+    EXPECT_EQ(HOST_FN(lib, pemra_network_start)(agent), 0);
+    EXPECT_EQ(HOST_FN(lib, pemra_network_connect_printer)(agent, "p", printer.address(), "", ""), 0);
+    // Working means what a host sees: the printer comes up and answers.
+    EXPECT_TRUE(events.wait_status("p", test_host::is_live));
+    HOST_FN(lib, pemra_get_file_list_fn)(agent, "p");
+    EXPECT_TRUE(events.wait_kind("file_list"));
+    EXPECT_EQ(HOST_FN(lib, pemra_network_destroy_agent)(agent), 0);
+    EXPECT_TRUE(fs::is_regular_file(dir / "log")) << "the host's file is left alone";
 }
 
 TEST_F(DiagnosticLog, TheHostsOwnLoggingIsLeftAlone) {

@@ -10,13 +10,16 @@
 #include "agent/timings.h"
 #include "connection/outbound_queue.h"
 #include "host_events.h"
+#include "thread_state.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using pemra::OutboundMessage;
 using pemra::OutboundQueue;
+using test_host::current_thread_id;
 using test_host::eventually;
+using test_host::wait_asleep;
 
 OutboundMessage message(int n) { return OutboundMessage{"p", n, 0, false, "m" + std::to_string(n)}; }
 
@@ -61,12 +64,14 @@ TEST(OutboundQueue, BlockedProducerProceedsWhenAMessageIsTaken) {
     OutboundQueue queue(1, 30s);
     ASSERT_TRUE(queue.push(message(1)));
     std::atomic<bool> returned{false};
+    std::promise<pid_t> producer_id;
     auto producer = std::async(std::launch::async, [&] {
+        producer_id.set_value(current_thread_id());
         const bool ok = queue.push(message(2));
         returned = true;
         return ok;
     });
-    std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(wait_asleep(producer_id.get_future().get()));
     EXPECT_FALSE(returned.load()) << "the producer must wait while the queue is full";
     OutboundMessage out;
     ASSERT_TRUE(queue.pop(out));
@@ -78,8 +83,12 @@ TEST(OutboundQueue, BlockedProducerProceedsWhenAMessageIsTaken) {
 TEST(OutboundQueue, BlockedProducerIsReleasedByClose) {
     OutboundQueue queue(1, 30s);
     ASSERT_TRUE(queue.push(message(1)));
-    auto producer = std::async(std::launch::async, [&] { return queue.push(message(2)); });
-    std::this_thread::sleep_for(20ms);
+    std::promise<pid_t> producer_id;
+    auto producer = std::async(std::launch::async, [&] {
+        producer_id.set_value(current_thread_id());
+        return queue.push(message(2));
+    });
+    ASSERT_TRUE(wait_asleep(producer_id.get_future().get()));
     const auto closed_at = std::chrono::steady_clock::now();
     queue.close();
     EXPECT_FALSE(producer.get());
@@ -102,19 +111,23 @@ TEST(OutboundQueue, WaitsTimeOut) {
 
 TEST(OutboundQueue, ConsumerWaitingForAMessageIsReleasedByPushAndByClose) {
     OutboundQueue queue(10, 30s);
+    std::promise<pid_t> consumer_id;
     auto consumer = std::async(std::launch::async, [&] {
+        consumer_id.set_value(current_thread_id());
         OutboundMessage out;
         return queue.pop(out) ? out.request_id : -1;
     });
-    std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(wait_asleep(consumer_id.get_future().get()));
     ASSERT_TRUE(queue.push(message(7)));
     EXPECT_EQ(consumer.get(), 7);
 
+    std::promise<pid_t> waiting_id;
     auto waiting = std::async(std::launch::async, [&] {
+        waiting_id.set_value(current_thread_id());
         OutboundMessage out;
         return queue.pop(out);
     });
-    std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(wait_asleep(waiting_id.get_future().get()));
     queue.close();
     EXPECT_FALSE(waiting.get());
 }

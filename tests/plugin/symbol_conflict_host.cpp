@@ -11,10 +11,6 @@
 // program could call the copy either.
 
 #include <dlfcn.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -25,18 +21,14 @@
 #include <thread>
 
 #include "host_library.h"
-
-// The simulator process, killed with us if the test fails.
-static std::atomic<pid_t> g_simulator{-1};
+#include "testkit/child_process.h"
+#include "testkit/scratch_dir.h"
 
 extern "C" std::size_t host_copy_of_io_context_run(void*) __asm__("_ZN5boost4asio10io_context3runEv");
 extern "C" std::size_t host_copy_of_io_context_run(void*) {
     std::fputs("FAIL: the plug-in called the host's io_context::run\n", stderr);
-    if (g_simulator > 0) kill(g_simulator, SIGKILL);
-    std::abort();
+    std::abort();  // the simulator dies with us
 }
-
-extern char** environ;
 
 namespace {
 
@@ -47,16 +39,6 @@ int fail(const char* what) {
     return 1;
 }
 
-struct Simulator {
-    pid_t pid = -1;
-    ~Simulator() {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-};
-
 }  // namespace
 
 int main() {
@@ -65,22 +47,20 @@ int main() {
         return fail("the host does not export its copy (link with -rdynamic)");
     }
 
-    const std::string ports = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
-                              "/pemra_conflict_" + std::to_string(getpid()) + ".ports";
-    std::remove(ports.c_str());
-    Simulator sim;
-    const char* argv[] = {PRINTER_SIM_EXECUTABLE, "--port", "0", "--count", "1", "--quiet", "--ports-file", ports.c_str(), nullptr};
-    if (posix_spawn(&sim.pid, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
-        return fail("cannot start the printer simulator");
-    }
-    g_simulator = sim.pid;
+    const testkit::ScratchDir work("pemra-conflict");
+    const std::string ports = work.path() + "/ports";
+    testkit::ChildOptions how;
+    how.stdout_to = testkit::ChildOutput::inherit;
+    how.stderr_to = testkit::ChildOutput::inherit;
+    how.die_with_parent = true;
+    testkit::ChildProcess simulator(
+        {PRINTER_SIM_EXECUTABLE, "--port", "0", "--count", "1", "--quiet", "--ports-file", ports}, how);
     std::string address;
     for (auto deadline = std::chrono::steady_clock::now() + 10s; address.empty();) {
         std::ifstream(ports) >> address;
         if (std::chrono::steady_clock::now() > deadline) return fail("the simulator never listened");
         std::this_thread::sleep_for(10ms);
     }
-    std::remove(ports.c_str());
 
     test_host::HostLibrary lib;
     void* agent = HOST_FN(lib, pemra_network_create_agent)("", 0);

@@ -5,31 +5,28 @@
 // plug-in after destroying its agent, and goes on logging: nothing of the
 // unloaded library may be left behind in the process-wide logging core.
 
-#include <dlfcn.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <string>
+#include <exception>
 
 #include <boost/log/trivial.hpp>
 
-#include "pemra_network/pemra_network.h"
+#include "testkit/plugin_library.h"
+#include "testkit/scratch_dir.h"
 
 int main() {
-    void* library = dlopen(PEMRA_NETWORK_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-        std::fprintf(stderr, "FAIL: %s\n", dlerror());
-        return 1;
-    }
-    auto create = reinterpret_cast<decltype(&pemra_network_create_agent)>(dlsym(library, "pemra_network_create_agent"));
-    auto start = reinterpret_cast<decltype(&pemra_network_start)>(dlsym(library, "pemra_network_start"));
-    auto destroy = reinterpret_cast<decltype(&pemra_network_destroy_agent)>(dlsym(library, "pemra_network_destroy_agent"));
-    const std::string dir = std::string(P_tmpdir) + "/pemra_unload_" + std::to_string(getpid());
-    void* agent = create(dir, 4);  // a log file sink now lives in the core
-    start(agent);
-    destroy(agent);
-    if (dlclose(library) != 0) {
-        std::fprintf(stderr, "FAIL: dlclose\n");
+    try {
+        testkit::PluginLibrary library(PEMRA_NETWORK_LIBRARY);
+        const testkit::PluginApi& plugin = library.api();
+        const testkit::ScratchDir log_dir("pemra-unload");
+        void* agent = plugin.pemra_network_create_agent(log_dir.path(), 4);  // a log file sink now lives in the core
+        plugin.pemra_network_start(agent);
+        plugin.pemra_network_destroy_agent(agent);
+        if (!library.close()) {
+            std::fprintf(stderr, "FAIL: dlclose\n");
+            return 1;
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "FAIL: %s\n", e.what());
         return 1;
     }
     BOOST_LOG_TRIVIAL(info) << "the host logs on after the plug-in is gone";

@@ -47,6 +47,18 @@ TEST(SimCli, FarmOptions) {
     EXPECT_EQ(printer_sim::cli::printing_count(parse({"--count", "10", "--printing", "30"})), 10);
 }
 
+TEST(SimCli, ExplicitPortsGiveEachPrinterItsOwn) {
+    const auto o = parse({"--ports", "40001,39000,40500"});
+    EXPECT_EQ(o.count, 3);
+    EXPECT_EQ(printer_sim::cli::port_for(o, 0), 40001);
+    EXPECT_EQ(printer_sim::cli::port_for(o, 1), 39000);
+    EXPECT_EQ(printer_sim::cli::port_for(o, 2), 40500);
+    EXPECT_EQ(printer_sim::cli::hostname_for(o.printer.hostname, 1), "printer-sim-2");
+    // Without a list: consecutive ports from the first, or all chosen by the system.
+    EXPECT_EQ(printer_sim::cli::port_for(parse({"--port", "9000", "--count", "3"}), 2), 9002);
+    EXPECT_EQ(printer_sim::cli::port_for(parse({"--port", "0", "--count", "3"}), 2), 0);
+}
+
 TEST(SimCli, FaultsAndObjects) {
     const auto o = parse({"--no-pongs", "--method-delay", "printer.info=300", "--method-drop", "server.info",
                           "--method-error", "printer.objects.list=-32000:busy: try later", "--without-object",
@@ -69,12 +81,15 @@ TEST(SimCli, BadInputIsRefused) {
     EXPECT_THROW(parse({"--interval"}), std::invalid_argument);
     EXPECT_THROW(parse({"--frobnicate"}), std::invalid_argument);
     EXPECT_THROW(parse({"--method-delay", "printer.info"}), std::invalid_argument);
+    EXPECT_THROW(parse({"--ports", "9000,,9001"}), std::invalid_argument);
+    EXPECT_THROW(parse({"--ports", "0"}), std::invalid_argument);
+    EXPECT_THROW(parse({"--ports", "9000,9001", "--count", "2"}), std::invalid_argument);
 }
 
 TEST(SimCli, HelpDocumentsEveryOption) {
     const std::string help = printer_sim::cli::usage();
     for (const char* option :
-         {"--port", "--count", "--bind", "--hostname", "--cpu-info", "--software-version", "--kinematics",
+         {"--port", "--ports", "--count", "--bind", "--hostname", "--cpu-info", "--software-version", "--kinematics",
           "--klippy-state", "--interval", "--stats-interval", "--speed", "--printing", "--print-file",
           "--print-duration", "--stamp-send-time", "--without-object", "--add-object", "--empty-objects", "--refuse",
           "--stall-handshake", "--no-pongs", "--no-status-updates", "--no-proc-stats", "--method-delay",

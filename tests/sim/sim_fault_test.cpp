@@ -2,6 +2,11 @@
 // Copyright (c) 2026 The pemra_network authors
 //
 // Faults injected on demand do what they say.
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include <boost/asio/connect.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -141,8 +146,9 @@ TEST_F(SimTest, RawBinaryAndOversizedFrames) {
     printer->send_text("{truncated", 2);
     printer->send_binary(std::string("\x00\x01\xff", 3));
     printer->send_oversized(3u << 20);
-    EXPECT_TRUE(client->wait([](const std::vector<Frame>& f) { return injected(f).size() >= 3; }, 2000ms));
-    EXPECT_TRUE(second.wait([](const std::vector<Frame>& f) { return injected(f).size() >= 4; }, 2000ms));
+    // A 3 MiB frame takes seconds to mask and parse under a sanitizer.
+    EXPECT_TRUE(client->wait([](const std::vector<Frame>& f) { return injected(f).size() >= 3; }, 20000ms));
+    EXPECT_TRUE(second.wait([](const std::vector<Frame>& f) { return injected(f).size() >= 4; }, 20000ms));
     const auto first = injected(client->frames());
     const auto other = injected(second.frames());
     ASSERT_EQ(first.size(), 3u);
@@ -157,10 +163,15 @@ TEST_F(SimTest, RawBinaryAndOversizedFrames) {
 
 TEST_F(SimTest, BinaryFramesFromClientsAreCountedNotAnswered) {
     start();
+    // A request in a binary frame, then the same as text: frames are read in
+    // order, so the text reply means the binary one has been dealt with.
+    client->send_binary(R"({"jsonrpc":"2.0","method":"printer.info","params":{},"id":2})");
     client->send(R"({"jsonrpc":"2.0","method":"printer.info","params":{},"id":3})");
     ASSERT_TRUE(client->reply(3).is_object());
-    EXPECT_EQ(printer->received().size(), 1u);
-    EXPECT_EQ(printer->counters().binary_frames_received, 0u);
+    EXPECT_EQ(printer->counters().binary_frames_received, 1u);
+    ASSERT_EQ(printer->received().size(), 1u) << "only text frames are recorded as requests";
+    EXPECT_NE(printer->received().front().text.find("\"id\":3"), std::string::npos);
+    EXPECT_FALSE(client->reply(2, 0ms).is_object()) << "a binary frame is not answered";
 }
 
 TEST(SimFaults, StalledHandshakeHoldsTheRawConnection) {
@@ -173,21 +184,99 @@ TEST(SimFaults, StalledHandshakeHoldsTheRawConnection) {
                                 "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
                                 "Sec-WebSocket-Version: 13\r\n\r\n";
     boost::asio::write(socket, boost::asio::buffer(request));
+    ASSERT_TRUE(printer.wait_counters([](const printer_sim::ConnectionCounters& c) { return c.accepted >= 1; }, 2000ms));
+    // Up to the release: still open, and nothing came back.
     socket.non_blocking(true);
     char byte = 0;
     boost::system::error_code ec;
-    // Nothing ever comes back, but the connection stays up.
-    for (int i = 0; i < 20; ++i) {
-        socket.read_some(boost::asio::buffer(&byte, 1), ec);
-        ASSERT_EQ(ec, boost::asio::error::would_block);
-        std::this_thread::sleep_for(10ms);
-    }
+    socket.read_some(boost::asio::buffer(&byte, 1), ec);
+    ASSERT_EQ(ec, boost::asio::error::would_block);
     printer.stall_handshakes(false);
     // Released: the server closes the stalled connection (a reset, as the
-    // request was never read).
+    // request was never read). Anything it had answered before would be read
+    // ahead of the close.
     socket.non_blocking(false);
-    boost::asio::read(socket, boost::asio::buffer(&byte, 1), ec);
+    std::size_t received = 0;
+    while (!ec || ec == boost::asio::error::would_block) {
+        ec = {};
+        received += socket.read_some(boost::asio::buffer(&byte, 1), ec);
+    }
+    EXPECT_EQ(received, 0u);
     EXPECT_TRUE(ec == boost::asio::error::eof || ec == boost::asio::error::connection_reset) << ec.message();
+}
+
+// Something else takes the printer's port while it does not listen, the way
+// another program can between a fault and its end.
+class PortSquatter {
+public:
+    explicit PortSquatter(std::uint16_t port) : acceptor_(io_) {
+        const boost::asio::ip::tcp::endpoint endpoint(boost::asio::ip::make_address("127.0.0.1"), port);
+        acceptor_.open(endpoint.protocol());
+        // As the printer binds: its own closed connections may linger in
+        // TIME_WAIT on the port.
+        acceptor_.set_option(boost::asio::socket_base::reuse_address(true));
+        acceptor_.bind(endpoint);
+        acceptor_.listen();
+    }
+
+private:
+    boost::asio::io_context io_;
+    boost::asio::ip::tcp::acceptor acceptor_;
+};
+
+bool wait_listen_error(const printer_sim::Printer& printer, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (printer.listen_errors().empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+    }
+    return !printer.listen_errors().empty();
+}
+
+TEST_F(SimTest, ListeningAgainOnATakenPortIsReported) {
+    start();
+    printer->refuse_connections(true);
+    {
+        PortSquatter squatter(printer->port());
+        // The control call returns once the printer has tried to listen.
+        printer->refuse_connections(false);
+        const std::vector<std::string> errors = printer->listen_errors();
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_NE(errors.front().find("127.0.0.1:" + std::to_string(printer->port())), std::string::npos)
+            << errors.front();
+        EXPECT_NE(errors.front().find("cannot listen again"), std::string::npos) << errors.front();
+    }
+    // With the port free again, the next change of the fault listens.
+    printer->refuse_connections(true);
+    printer->refuse_connections(false);
+    EXPECT_EQ(printer->listen_errors().size(), 1u);
+    TestClient again;
+    EXPECT_TRUE(again.connect(printer->port()));
+}
+
+TEST_F(SimTest, AServerRestartOntoATakenPortIsReported) {
+    start();
+    // The listening socket is closed when restart_server returns, and the
+    // printer tries to listen again a second later.
+    printer->restart_server(1000ms);
+    PortSquatter squatter(printer->port());
+    ASSERT_TRUE(wait_listen_error(*printer, 5000ms));
+    const std::vector<std::string> errors = printer->listen_errors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors.front().find("cannot listen again"), std::string::npos) << errors.front();
+}
+
+TEST_F(SimTest, StallingOnATakenPortIsReported) {
+    start();
+    printer->refuse_connections(true);
+    PortSquatter squatter(printer->port());
+    // A stall while refusing listens nowhere; ending the refusal opens the
+    // side acceptor, which cannot bind.
+    printer->stall_handshakes(true);
+    EXPECT_TRUE(printer->listen_errors().empty());
+    printer->refuse_connections(false);
+    const std::vector<std::string> errors = printer->listen_errors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors.front().find("cannot listen for stalled handshakes"), std::string::npos) << errors.front();
 }
 
 }  // namespace

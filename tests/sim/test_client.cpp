@@ -97,6 +97,11 @@ void TestClient::send(const std::string& text) {
     client_.send(hdl_, text, websocketpp::frame::opcode::text, ec);
 }
 
+void TestClient::send_binary(const std::string& bytes) {
+    websocketpp::lib::error_code ec;
+    client_.send(hdl_, bytes, websocketpp::frame::opcode::binary, ec);
+}
+
 // Ping and close change connection state that the client's thread reads
 // without a lock, so they run on that thread. Sends only read it.
 void TestClient::ping(const std::string& payload) {

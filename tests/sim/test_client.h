@@ -46,6 +46,7 @@ public:
     bool connect(std::uint16_t port, const std::string& path = "/websocket",
                  std::chrono::milliseconds timeout = 2000ms);
     void send(const std::string& text);
+    void send_binary(const std::string& bytes);
     void ping(const std::string& payload = "hb");
     void close(std::uint16_t code = 1000, const std::string& reason = "bye");
 

@@ -13,6 +13,9 @@ inline constexpr int unreachable = 2;
 inline constexpr int timeout = 3;
 inline constexpr int refused = 4;  // the printer answered the G-code with an error notice
 inline constexpr int plugin = 5;
+// This program could not do its own work (no file descriptor left, the demo
+// printers cannot listen...): neither the user's fault nor the printer's.
+inline constexpr int failed = 6;
 inline constexpr int interrupted = 130;
 
 }  // namespace monitor::exit_code

@@ -59,8 +59,14 @@ int main(int argc, char** argv) {
     } catch (const UsageError& e) {
         complain(e.what());
         return exit_code::usage;
+    } catch (const PluginError& e) {
+        complain(e.what());
+        return exit_code::plugin;
     } catch (const std::exception& e) {
         complain(e.what());
-        return exit_code::usage;
+        return exit_code::failed;
+    } catch (...) {
+        complain("failed for an unknown reason");
+        return exit_code::failed;
     }
 }

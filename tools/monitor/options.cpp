@@ -320,7 +320,7 @@ Options:
 
 Exit status: 0 done, 1 bad usage or input, 2 printer unreachable, 3 no reply
 in time, 4 the printer refused the G-code (send), 5 plug-in missing or
-incomplete, 130 interrupted.
+incomplete, 6 this program failed (out of resources, say), 130 interrupted.
 
 Examples:
   pemra-monitor                                 the demo

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "options.h"
+
 namespace monitor {
 namespace {
 
@@ -42,7 +44,11 @@ Output::Output(const std::string& plugin_stdout) {
     const int flags = O_WRONLY | O_CLOEXEC | (plugin_stdout.empty() ? 0 : O_CREAT | O_APPEND);
     const int sink_fd = open(sink, flags, 0644);
     if (sink_fd < 0) {
-        throw std::runtime_error(std::string("cannot open ") + sink + ": " + std::strerror(errno));
+        const std::string why = std::string("cannot open ") + sink + ": " + std::strerror(errno);
+        // A file the user named is bad input; /dev/null missing is this
+        // program's trouble, not theirs.
+        if (!plugin_stdout.empty()) throw UsageError("--plugin-stdout: " + why);
+        throw std::runtime_error(why);
     }
     dup2(sink_fd, STDOUT_FILENO);
     close(sink_fd);

@@ -20,7 +20,8 @@ namespace monitor {
 class Output {
 public:
     // Takes over standard output as described above. `plugin_stdout`: file
-    // for the plug-in's traces, empty for /dev/null. Throws std::runtime_error.
+    // for the plug-in's traces, empty for /dev/null. Throws UsageError when
+    // that file cannot be opened, std::runtime_error on other failures.
     explicit Output(const std::string& plugin_stdout);
     ~Output();
     Output(const Output&) = delete;

@@ -2,40 +2,27 @@
 // Copyright (c) 2026 The pemra_network authors
 #pragma once
 
-// The plug-in as a host sees it: a library opened at run time whose functions
-// are found by their plain names. The declarations of the public header give
-// each pointer its type; the library itself is never linked.
+// The plug-in as the monitor uses it: the shared loader's table of exports,
+// and the monitor's own error for a plug-in it cannot use (exit status 5).
 
-#include <cstddef>
 #include <stdexcept>
 #include <string>
 
-#include "pemra_network/pemra_network.h"
+#include "testkit/plugin_library.h"
 
 namespace monitor {
 
-struct PluginApi {
-#define PEMRA_MONITOR_EXPORT(name) decltype(&::name) name = nullptr;
-#include "plugin_exports.inc"
-#undef PEMRA_MONITOR_EXPORT
-};
-
-inline constexpr std::size_t kExportCount = 0
-#define PEMRA_MONITOR_EXPORT(name) +1
-#include "plugin_exports.inc"
-#undef PEMRA_MONITOR_EXPORT
-    ;
-static_assert(kExportCount == 107, "the table must list every export of pemra_network.h");
+using PluginApi = testkit::PluginApi;
+using testkit::kExportCount;
 
 class PluginError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
-// Opens the library and resolves every export of the table. The library is
-// never closed: it runs threads and keeps thread-local state, and a host
-// keeps its plug-in until it exits. Throws PluginError naming the library's
-// problem or the first export it lacks.
+// Opens the library and resolves every export. The library is never
+// closed: a host keeps its plug-in until it exits. Throws PluginError naming
+// the library's problem or the first export it lacks.
 PluginApi load_plugin(const std::string& path);
 
 // Where the plug-in is: `explicit_path` when given, else a copy next to this

@@ -37,6 +37,20 @@ std::pair<std::string, std::string> split_pair(const std::string& option, const 
     return {text.substr(0, at), text.substr(at + 1)};
 }
 
+std::vector<std::uint16_t> parse_ports(const std::string& option, const std::string& text) {
+    std::vector<std::uint16_t> ports;
+    std::size_t start = 0;
+    for (;;) {
+        const auto comma = text.find(',', start);
+        const std::string one = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        ports.push_back(static_cast<std::uint16_t>(parse_integer(option, one, 1, 65535)));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    if (ports.size() > 5000) throw std::invalid_argument(option + ": at most 5000 printers");
+    return ports;
+}
+
 }  // namespace
 
 std::string usage() {
@@ -48,6 +62,8 @@ ws://ADDRESS:PORT/websocket, one printer per port, until SIGINT or SIGTERM.
 Printers
   --port P               first port (default 7125); printer i listens on P + i;
                          0 lets the system choose every printer's port
+  --ports P,P,...        one printer on each of these ports, in order (instead
+                         of --port and --count)
   --ports-file FILE      once all printers listen, write their addresses
                          (HOST:PORT, one per line, in order) to FILE
   --count N              number of printers, 1 to 5000 (default 1)
@@ -103,6 +119,7 @@ Output
 CliOptions parse_command_line(int argc, const char* const* argv) {
     CliOptions o;
     bool hostname_given = false;
+    bool count_given = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> std::string {
@@ -115,6 +132,9 @@ CliOptions parse_command_line(int argc, const char* const* argv) {
             o.first_port = static_cast<std::uint16_t>(parse_integer(arg, value(), 0, 65535));
         } else if (arg == "--count") {
             o.count = static_cast<int>(parse_integer(arg, value(), 1, 5000));
+            count_given = true;
+        } else if (arg == "--ports") {
+            o.ports = parse_ports(arg, value());
         } else if (arg == "--bind") {
             o.printer.bind_address = value();
         } else if (arg == "--hostname") {
@@ -205,11 +225,20 @@ CliOptions parse_command_line(int argc, const char* const* argv) {
             throw std::invalid_argument("unknown option '" + arg + "' (see --help)");
         }
     }
+    if (!o.ports.empty()) {
+        if (count_given) throw std::invalid_argument("--ports gives the count; leave out --count");
+        o.count = static_cast<int>(o.ports.size());
+    }
     if (!hostname_given && o.count > 1) o.printer.hostname = "printer-sim-{n}";
     if (o.first_port != 0 && static_cast<long>(o.first_port) + o.count - 1 > 65535) {
         throw std::invalid_argument("--port/--count: the last port would be above 65535");
     }
     return o;
+}
+
+std::uint16_t port_for(const CliOptions& options, int index) {
+    if (!options.ports.empty()) return options.ports.at(static_cast<std::size_t>(index));
+    return options.first_port == 0 ? 0 : static_cast<std::uint16_t>(options.first_port + index);
 }
 
 int printing_count(const CliOptions& options) {

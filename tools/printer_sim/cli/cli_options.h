@@ -19,6 +19,10 @@ namespace printer_sim::cli {
 struct CliOptions {
     PrinterOptions printer;          // shared by every printer (the port is the first one)
     std::uint16_t first_port = 7125;  // 0: every printer on a port the system chooses
+    // Every printer's port, in order; when given it replaces first_port and
+    // count, so that a new simulator can take over the ports an earlier one
+    // was given by the system.
+    std::vector<std::uint16_t> ports;
     std::string ports_file;           // where to write the printers' addresses
     int count = 1;
     // How many printers print all the time: a count, or a share when percent is set.
@@ -40,6 +44,8 @@ struct CliOptions {
 // Throws std::invalid_argument with a message naming the bad option.
 CliOptions parse_command_line(int argc, const char* const* argv);
 std::string usage();
+// The port printer `index` (0-based) asks for; 0: any.
+std::uint16_t port_for(const CliOptions& options, int index);
 // How many of `count` printers print.
 int printing_count(const CliOptions& options);
 // The hostname of printer `index` (0-based): "{n}" in the pattern becomes index + 1.

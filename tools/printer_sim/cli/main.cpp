@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
     try {
         for (int i = 0; i < options.count; ++i) {
             PrinterOptions p = options.printer;
-            p.port = options.first_port == 0 ? 0 : static_cast<std::uint16_t>(options.first_port + i);
+            p.port = cli::port_for(options, i);
             p.hostname = cli::hostname_for(options.printer.hostname, i);
             p.record_frames = false;
             if (i < printing) {

@@ -140,6 +140,8 @@ bool Printer::wait_counters(const std::function<bool(const ConnectionCounters&)>
 
 std::vector<ClientClose> Printer::closes() const { return recorder_->closes(); }
 
+std::vector<std::string> Printer::listen_errors() const { return recorder_->listen_errors(); }
+
 bool Printer::wait_closes(const std::function<bool(const std::vector<ClientClose>&)>& pred,
                           std::chrono::milliseconds timeout) const {
     return recorder_->wait_closes(pred, timeout);

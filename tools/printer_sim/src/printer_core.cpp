@@ -5,6 +5,7 @@
 // all), its connections, and the timers that drive status notifications.
 #include "printer_core.h"
 
+#include <cstdio>
 #include <stdexcept>
 
 #include <boost/asio/ip/address.hpp>
@@ -69,11 +70,11 @@ void PrinterCore::install_handlers() {
 
 void PrinterCore::start() {
     install_handlers();
-    listen_websocket();
+    const auto why = listen_websocket();
     if (!server_.is_listening()) {
         shutdown();
         throw std::runtime_error("printer simulator: cannot listen on " + options_.bind_address + ":" +
-                                 std::to_string(options_.port));
+                                 std::to_string(options_.port) + (why ? ": " + why.message() : std::string()));
     }
     next_tick_ = first_step(options_.update_interval);
     next_stats_ = first_step(options_.stats_interval);
@@ -117,21 +118,33 @@ void PrinterCore::apply_listener() {
     const bool want_side_acceptor = (stall_ || hold_) && !refuse_;
     if (!want_websocket && server_.is_listening()) server_.stop_listening(ec);
     if (!want_side_acceptor) close_stalled();
-    if (want_websocket && !server_.is_listening()) listen_websocket();
-    if (want_side_acceptor && !stall_acceptor_) listen_stalling();
+    if (want_websocket && !server_.is_listening()) {
+        if (const auto why = listen_websocket()) report_listen_error("cannot listen again", why.message());
+    }
+    if (want_side_acceptor && !stall_acceptor_) {
+        if (const auto why = listen_stalling()) report_listen_error("cannot listen for stalled handshakes", why.message());
+    }
 }
 
-void PrinterCore::listen_websocket() {
+void PrinterCore::report_listen_error(const std::string& what, const std::string& why) {
+    const std::string line = "printer " + options_.hostname + " on " + options_.bind_address + ":" +
+                             std::to_string(port_) + " " + what + ": " + why;
+    std::fprintf(stderr, "pemra-printer-sim: %s\n", line.c_str());
+    recorder_->note_listen_error(line);
+}
+
+websocketpp::lib::error_code PrinterCore::listen_websocket() {
     websocketpp::lib::error_code ec;
     const asio::ip::tcp::endpoint endpoint(asio::ip::make_address(options_.bind_address), port_ ? port_ : options_.port);
     server_.listen(endpoint, ec);
-    if (ec) return;
+    if (ec) return ec;
     boost::system::error_code local_ec;
     port_ = server_.get_local_endpoint(local_ec).port();
     server_.start_accept(ec);
+    return ec;
 }
 
-void PrinterCore::listen_stalling() {
+boost::system::error_code PrinterCore::listen_stalling() {
     auto acceptor = std::make_unique<asio::ip::tcp::acceptor>(io_);
     const asio::ip::tcp::endpoint endpoint(asio::ip::make_address(options_.bind_address), port_);
     boost::system::error_code ec;
@@ -139,13 +152,14 @@ void PrinterCore::listen_stalling() {
     if (!ec) acceptor->set_option(asio::socket_base::reuse_address(true), ec);
     if (!ec) acceptor->bind(endpoint, ec);
     if (!ec) acceptor->listen(64, ec);
-    if (ec) return;
+    if (ec) return ec;
     stall_acceptor_ = std::move(acceptor);
     if (hold_) {
         accept_held();
     } else {
         accept_stalled();
     }
+    return ec;
 }
 
 void PrinterCore::accept_stalled() {

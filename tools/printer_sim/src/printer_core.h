@@ -97,8 +97,12 @@ private:
     // Listening
     void install_handlers();
     void apply_listener();
-    void listen_websocket();
-    void listen_stalling();
+    // Both return what kept them from listening (nothing when they did).
+    websocketpp::lib::error_code listen_websocket();
+    boost::system::error_code listen_stalling();
+    // A failure to listen again is reported, not swallowed: a printer that
+    // is silently deaf reads to a client as a fault the test never set.
+    void report_listen_error(const std::string& what, const std::string& why);
     void accept_stalled();
     void accept_held();
     void release_held();

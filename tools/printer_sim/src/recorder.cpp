@@ -68,6 +68,12 @@ void Recorder::note_client_close(ClientClose close) {
 
 std::vector<ClientClose> Recorder::closes() const { return copy_of(closes_); }
 
+void Recorder::note_listen_error(std::string what) {
+    change([&] { listen_errors_.push_back(std::move(what)); });
+}
+
+std::vector<std::string> Recorder::listen_errors() const { return copy_of(listen_errors_); }
+
 bool Recorder::wait_closes(const std::function<bool(const std::vector<ClientClose>&)>& pred,
                            std::chrono::milliseconds timeout) const {
     return wait_on(closes_, pred, timeout);

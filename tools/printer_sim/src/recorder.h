@@ -31,11 +31,13 @@ public:
     void note_binary();
     void note_frame(int connection, std::string text);
     void note_client_close(ClientClose close);
+    void note_listen_error(std::string what);
 
     std::vector<ReceivedFrame> frames() const;
     void clear_frames();
     ConnectionCounters counters() const;
     std::vector<ClientClose> closes() const;
+    std::vector<std::string> listen_errors() const;
     bool wait_closes(const std::function<bool(const std::vector<ClientClose>&)>& pred,
                      std::chrono::milliseconds timeout) const;
 
@@ -58,6 +60,7 @@ private:
     std::vector<ReceivedFrame> frames_;        // guarded by mutex_
     ConnectionCounters counters_;              // guarded by mutex_
     std::vector<ClientClose> closes_;          // guarded by mutex_
+    std::vector<std::string> listen_errors_;   // guarded by mutex_
     int next_connection_ = 1;                  // guarded by mutex_
 };
 

@@ -79,6 +79,11 @@ public:
                      std::chrono::milliseconds timeout) const;
     bool wait_counters(const std::function<bool(const ConnectionCounters&)>& pred,
                        std::chrono::milliseconds timeout) const;
+    // Why the printer could not listen again after a fault ended (refused
+    // connections allowed again, a server restart over, stalled handshakes
+    // over): one line each, oldest first. Such a printer stays deaf until
+    // the next fault change; each failure also goes to standard error.
+    std::vector<std::string> listen_errors() const;
 
     // ---- Printer state ---------------------------------------------------------
     // Runs a G-code script as printer.gcode.script would (responses go to the
