@@ -147,7 +147,7 @@ public:
     };
     void wait_for_calls_to_finish();
 
-    // Test access: the record of a device id, or null.
+    // The record of a device id, or null; takes connections_mutex briefly.
     std::shared_ptr<PrinterConnection> find_connection(const std::string& device_id);
     std::deque<OutboundMessage> queued_messages() const { return outbound.snapshot(); }
 

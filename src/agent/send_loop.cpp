@@ -21,10 +21,16 @@ void PrinterManager::send(std::string device_id, std::int32_t request_id, std::s
         outbound.push(std::move(message));
         return;
     }
-    // Waiting here would stall every printer of every agent on this thread;
-    // a tracked request dropped now is re-sent by the liveness pass.
+    // Waiting here would stall every printer of every agent on this thread.
     if (outbound.try_push(message) == OutboundQueue::TryPush::full) {
         log::error("outbound queue full: request ", request_id, " for ", message.device_id, " dropped");
+        // A tracked request joins the printer's pending ones, which the next
+        // liveness tick sends.
+        if (track && request_id >= 1) {
+            if (auto record = find_connection(message.device_id)) {
+                record->session.pending.remember_unsent(request_id, std::move(message.payload));
+            }
+        }
     }
 }
 

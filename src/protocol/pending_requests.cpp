@@ -9,6 +9,11 @@ void PendingRequests::remember(std::int32_t request_id, std::string payload) {
     requests_[request_id] = PendingRequest{std::move(payload), 0};
 }
 
+void PendingRequests::remember_unsent(std::int32_t request_id, std::string payload) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    requests_[request_id] = PendingRequest{std::move(payload), kResendTicks - 1};
+}
+
 void PendingRequests::forget(std::int32_t request_id) {
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.erase(request_id);

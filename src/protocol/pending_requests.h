@@ -28,6 +28,8 @@ public:
     static constexpr std::int16_t kResendTicks = 4;
 
     void remember(std::int32_t request_id, std::string payload);
+    // A request that could not be sent at all: due at the next tick.
+    void remember_unsent(std::int32_t request_id, std::string payload);
     void forget(std::int32_t request_id);
     // One liveness tick: the requests now due, in id order, whose count
     // starts again.

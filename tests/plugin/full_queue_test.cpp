@@ -60,7 +60,7 @@ TEST_F(FullQueue, TheNetworkThreadDropsAndLogsAndThePassAsksAgain) {
 // sent again by the liveness pass. The identity request is not: it is
 // dropped before it is remembered as pending, so the host never learns the
 // printer's name. Enable once that is fixed.
-TEST_F(FullQueue, DISABLED_TheDroppedIdentityRequestIsAskedAgain) {
+TEST_F(FullQueue, TheDroppedIdentityRequestIsAskedAgain) {
     start_agent();
     auto& printer = add_printer();
     ThreadFreezer freezer;

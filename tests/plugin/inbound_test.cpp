@@ -279,7 +279,7 @@ TEST_F(Inbound, SwitchedOffCallbacksMissEventsAndResume) {
     // The reply has been read once its request is no longer pending.
     const auto record = agent->find_connection("p1");
     ASSERT_TRUE(record);
-    ASSERT_TRUE(eventually([&] { return record->pending_snapshot().count(4) == 0; }));
+    ASSERT_TRUE(eventually([&] { return record->session.pending.snapshot().count(4) == 0; }));
     on_io([] {});
     EXPECT_EQ(events.count(), 0u);
     agent->set_callbacks_suppressed(false);
