@@ -29,35 +29,35 @@ constexpr std::chrono::milliseconds kCloseHandOver{1000};
 
 PrinterManager::PrinterManager(const Timings& timings)
     : timings_(timings),
-      client(std::make_unique<WsClient>()),
-      outbound(OutboundQueue::kCapacity, timings.queue_wait) {}
+      client_(std::make_unique<WsClient>()),
+      outbound_(OutboundQueue::kCapacity, timings.queue_wait) {}
 
 PrinterManager::~PrinterManager() { stop(); }
 
 void PrinterManager::start() {
-    std::lock_guard<std::mutex> guard(start_mutex);
-    if (event_loop_ready || stopping.load()) {
+    std::lock_guard<std::mutex> guard(start_mutex_);
+    if (event_loop_ready_ || stopping_.load()) {
         // The client refuses a second initialisation and says so by throwing.
-        client->init_asio();
+        client_->init_asio();
         return;
     }
-    client->clear_access_channels(websocketpp::log::alevel::all);
-    client->clear_error_channels(websocketpp::log::elevel::all);
-    client->init_asio();
-    event_loop_ready = true;
-    client->set_open_handshake_timeout(static_cast<long>(timings_.open_handshake_timeout.count()));
-    client->set_pong_timeout(static_cast<long>(timings_.pong_timeout.count()));
-    client->start_perpetual();
+    client_->clear_access_channels(websocketpp::log::alevel::all);
+    client_->clear_error_channels(websocketpp::log::elevel::all);
+    client_->init_asio();
+    event_loop_ready_ = true;
+    client_->set_open_handshake_timeout(static_cast<long>(timings_.open_handshake_timeout.count()));
+    client_->set_pong_timeout(static_cast<long>(timings_.pong_timeout.count()));
+    client_->start_perpetual();
     // The WebSocket library learns the machine's byte order on the first
     // 64-bit frame length it encodes or decodes, by writing a function-local
     // static. Settle it here, so that the network and send threads, which
     // both meet such lengths, only ever read it.
     static_cast<void>(websocketpp::lib::net::_htonll(0));
     try {
-        io_thread = std::make_shared<std::thread>([this] { run_event_loop(); });
-        send_thread = std::make_shared<std::thread>([this] { do_send_loop(); });
-        check_thread = std::make_shared<std::thread>([this] { do_socket_check_loop(); });
-        started.store(true);
+        io_thread_ = std::make_shared<std::thread>([this] { run_event_loop(); });
+        send_thread_ = std::make_shared<std::thread>([this] { do_send_loop(); });
+        check_thread_ = std::make_shared<std::thread>([this] { do_socket_check_loop(); });
+        started_.store(true);
     } catch (const std::system_error& e) {
         // The threads that did start keep running until stop.
         log::error("agent start failed: ", e.what());
@@ -69,20 +69,20 @@ void PrinterManager::stop() {
         log::error("agent stop called from one of its own threads: ignored");
         return;
     }
-    std::lock_guard<std::mutex> guard(start_mutex);
-    if (stopping.exchange(true)) return;  // from here on no host callback fires
+    std::lock_guard<std::mutex> guard(start_mutex_);
+    if (stopping_.exchange(true)) return;  // from here on no host callback fires
     {
-        std::lock_guard<std::mutex> lock(connections_mutex);
-        stop_requested.store(true);
+        std::lock_guard<std::mutex> lock(connections_mutex_);
+        stop_requested_.store(true);
     }
-    check_wakeup.notify_all();
-    outbound.close();
+    check_wakeup_.notify_all();
+    outbound_.close();
 
     std::vector<std::string> open_ids;
     {
-        std::lock_guard<std::mutex> lock(connections_mutex);
-        for (const auto& [device_id, record] : connections) {
-            if (record->current_state() == Open) open_ids.push_back(device_id);
+        std::lock_guard<std::mutex> lock(connections_mutex_);
+        for (const auto& [device_id, record] : connections_) {
+            if (record->current_state() == ConnectionState::open) open_ids.push_back(device_id);
         }
     }
     for (const auto& device_id : open_ids) {
@@ -91,22 +91,22 @@ void PrinterManager::stop() {
     }
     // close() keeps every open record it removes, these and any the host
     // disconnected just before, until its closing handshake ends.
-    if (io_thread) wait_for_closing_handshakes(kCloseHandOver);
-    if (event_loop_ready) client->stop_perpetual();
+    if (io_thread_) wait_for_closing_handshakes(kCloseHandOver);
+    if (event_loop_ready_) client_->stop_perpetual();
 
     log::debug("stop connection thread start");
-    if (send_thread) send_thread->join();
-    if (check_thread) check_thread->join();
+    if (send_thread_) send_thread_->join();
+    if (check_thread_) check_thread_->join();
     // Close handshakes still in flight are abandoned here.
-    if (event_loop_ready) client->stop();
-    if (io_thread) io_thread->join();
+    if (event_loop_ready_) client_->stop();
+    if (io_thread_) io_thread_->join();
     log::debug("stop connection thread end");
 }
 
 void PrinterManager::run_event_loop() {
     enter_thread(ThreadRole::io, "pemra-io");
     for (;;) {
-        if (catch_and_log([&] { client->run(); }, "network thread: ")) return;
+        if (catch_and_log([&] { client_->run(); }, "network thread: ")) return;
     }
 }
 
@@ -121,46 +121,46 @@ bool PrinterManager::on_network_thread() { return tls_network_thread; }
 bool PrinterManager::on_own_thread() const { return tls_owner == this; }
 
 void PrinterManager::post(std::function<void()> task) {
-    boost::asio::post(client->get_io_service(), std::move(task));
+    boost::asio::post(client_->get_io_service(), std::move(task));
 }
 
 void PrinterManager::wait_for_closing_handshakes(std::chrono::milliseconds limit) {
     std::vector<std::shared_ptr<PrinterConnection>> records;
     {
-        std::lock_guard<std::mutex> lock(connections_mutex);
-        for (const auto& weak : closing) {
+        std::lock_guard<std::mutex> lock(connections_mutex_);
+        for (const auto& weak : closing_) {
             if (auto record = weak.lock()) records.push_back(std::move(record));
         }
     }
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    std::unique_lock<std::mutex> lock(ended_mutex);
-    connection_ended.wait_until(lock, deadline, [&] {
+    std::unique_lock<std::mutex> lock(ended_mutex_);
+    connection_ended_.wait_until(lock, deadline, [&] {
         return std::none_of(records.begin(), records.end(),
-                            [](const auto& record) { return record->current_state() == Open; });
+                            [](const auto& record) { return record->current_state() == ConnectionState::open; });
     });
 }
 
 void PrinterManager::note_connection_ended() {
     // Taking the lock orders this with a waiter between its test and its wait.
-    { std::lock_guard<std::mutex> lock(ended_mutex); }
-    connection_ended.notify_all();
+    { std::lock_guard<std::mutex> lock(ended_mutex_); }
+    connection_ended_.notify_all();
 }
 
 PrinterManager::CallScope::CallScope(PrinterManager& agent) : agent_(agent) {
-    std::lock_guard<std::mutex> lock(agent_.calls_mutex);
-    ++agent_.calls_in_flight;
+    std::lock_guard<std::mutex> lock(agent_.calls_mutex_);
+    ++agent_.calls_in_flight_;
 }
 
 PrinterManager::CallScope::~CallScope() {
     // Notifying under the lock: once destroy sees zero, this thread touches
     // the agent no more.
-    std::lock_guard<std::mutex> lock(agent_.calls_mutex);
-    if (--agent_.calls_in_flight == 0) agent_.calls_done.notify_all();
+    std::lock_guard<std::mutex> lock(agent_.calls_mutex_);
+    if (--agent_.calls_in_flight_ == 0) agent_.calls_done_.notify_all();
 }
 
 void PrinterManager::wait_for_calls_to_finish() {
-    std::unique_lock<std::mutex> lock(calls_mutex);
-    calls_done.wait(lock, [this] { return calls_in_flight == 0; });
+    std::unique_lock<std::mutex> lock(calls_mutex_);
+    calls_done_.wait(lock, [this] { return calls_in_flight_ == 0; });
 }
 
 }  // namespace pemra

@@ -16,15 +16,15 @@
 //                 (do_socket_check_loop); it prepares pings, ticks and
 //                 reconnections and hands them to io_thread.
 //
-// io_thread takes connections_mutex briefly for the quick reconnection of a
+// io_thread takes connections_mutex_ briefly for the quick reconnection of a
 // printer that went away; nothing holds that mutex while waiting for
 // io_thread.
 //
 // Host threads call the public operations through the exports.
 //
-// Locks: none of ours nests in another. connections_mutex, the queue's
+// Locks: none of ours nests in another. connections_mutex_, the queue's
 // mutex, each session's pending-request lock, the callback slots' mutexes,
-// ended_mutex and calls_mutex are each taken alone, and no lock of ours is
+// ended_mutex_ and calls_mutex_ are each taken alone, and no lock of ours is
 // held while a host callback runs or a frame is sent.
 //
 // A connection's MachineStatus, server and error_reason are touched only on
@@ -102,20 +102,20 @@ public:
     void report_file_changed(const std::string& device_id, const std::string& text) override;
     void report_history_changed(const std::string& device_id, const std::string& text) override;
 
-    void set_machine_status_changed_fn(MachineStatusChangedFn fn) { machine_status_changed_fn.set(std::move(fn)); }
-    void set_file_list_arrived_fn(TextArrivedFn fn) { file_list_arrived_fn.set(std::move(fn)); }
-    void set_file_meta_arrived_fn(TextArrivedFn fn) { file_meta_arrived_fn.set(std::move(fn)); }
-    void set_print_history_arrived_fn(TextArrivedFn fn) { print_history_arrived_fn.set(std::move(fn)); }
-    void set_error_arrived_fn(TextArrivedFn fn) { error_arrived_fn.set(std::move(fn)); }
-    void set_file_changed_fn(TextArrivedFn fn) { file_changed_fn.set(std::move(fn)); }
-    void set_history_changed_fn(TextArrivedFn fn) { history_changed_fn.set(std::move(fn)); }
-    void set_callbacks_suppressed(bool suppressed) { callbacks_suppressed.store(suppressed); }
+    void set_machine_status_changed_fn(MachineStatusChangedFn fn) { machine_status_changed_fn_.set(std::move(fn)); }
+    void set_file_list_arrived_fn(TextArrivedFn fn) { file_list_arrived_fn_.set(std::move(fn)); }
+    void set_file_meta_arrived_fn(TextArrivedFn fn) { file_meta_arrived_fn_.set(std::move(fn)); }
+    void set_print_history_arrived_fn(TextArrivedFn fn) { print_history_arrived_fn_.set(std::move(fn)); }
+    void set_error_arrived_fn(TextArrivedFn fn) { error_arrived_fn_.set(std::move(fn)); }
+    void set_file_changed_fn(TextArrivedFn fn) { file_changed_fn_.set(std::move(fn)); }
+    void set_history_changed_fn(TextArrivedFn fn) { history_changed_fn_.set(std::move(fn)); }
+    void set_callbacks_suppressed(bool suppressed) { callbacks_suppressed_.store(suppressed); }
 
     // Runs `task` on io_thread, after everything posted before it.
     void post(std::function<void()> task);
-    WsClient& endpoint() override { return *client; }
+    WsClient& endpoint() override { return *client_; }
     // io_thread: the one parser of every printer's frames.
-    protocol::FrameParser& frame_parser() override { return parser; }
+    protocol::FrameParser& frame_parser() override { return parser_; }
 
     // io_thread: a connection closed or failed (stop may be waiting for it).
     void note_connection_ended() override;
@@ -124,7 +124,7 @@ public:
     // longer so (the host or a pass started another attempt), when the
     // printer was disconnected or is not closed or failed, or while stopping.
     void quick_reconnect(const std::shared_ptr<PrinterConnection>& record, std::uint64_t gen) override;
-    bool is_stopping() const override { return stopping.load(); }
+    bool is_stopping() const override { return stopping_.load(); }
     std::chrono::milliseconds check_interval() const override { return timings_.check_interval; }
     const Timings& timings() const { return timings_; }
 
@@ -147,9 +147,9 @@ public:
     };
     void wait_for_calls_to_finish();
 
-    // The record of a device id, or null; takes connections_mutex briefly.
+    // The record of a device id, or null; takes connections_mutex_ briefly.
     std::shared_ptr<PrinterConnection> find_connection(const std::string& device_id);
-    std::deque<OutboundMessage> queued_messages() const { return outbound.snapshot(); }
+    std::deque<OutboundMessage> queued_messages() const { return outbound_.snapshot(); }
 
 private:
     enum class ThreadRole { none, io, send, check };
@@ -169,41 +169,41 @@ private:
     bool call_slot(const Slot& slot, const std::string& device_id, const Payload& payload);
 
     const Timings timings_;
-    std::atomic<bool> callbacks_suppressed{false};
-    std::unique_ptr<WsClient> client;
-    protocol::FrameParser parser;  // io_thread
-    std::shared_ptr<std::thread> io_thread;
-    std::shared_ptr<std::thread> send_thread;
-    std::shared_ptr<std::thread> check_thread;
+    std::atomic<bool> callbacks_suppressed_{false};
+    std::unique_ptr<WsClient> client_;
+    protocol::FrameParser parser_;  // io_thread
+    std::shared_ptr<std::thread> io_thread_;
+    std::shared_ptr<std::thread> send_thread_;
+    std::shared_ptr<std::thread> check_thread_;
 
-    std::mutex connections_mutex;
-    std::map<std::string, std::shared_ptr<PrinterConnection>> connections;  // guarded by connections_mutex
+    std::mutex connections_mutex_;
+    std::map<std::string, std::shared_ptr<PrinterConnection>> connections_;  // guarded by connections_mutex_
     // Records that close() removed while open: stop lets their closing
     // handshakes finish.
-    std::vector<std::weak_ptr<PrinterConnection>> closing;  // guarded by connections_mutex
-    std::atomic<bool> stop_requested{false};  // set under connections_mutex
-    std::condition_variable check_wakeup;     // waits with connections_mutex
-    OutboundQueue outbound;
+    std::vector<std::weak_ptr<PrinterConnection>> closing_;  // guarded by connections_mutex_
+    std::atomic<bool> stop_requested_{false};  // set under connections_mutex_
+    std::condition_variable check_wakeup_;     // waits with connections_mutex_
+    OutboundQueue outbound_;
 
-    std::mutex start_mutex;            // serialises start
-    bool event_loop_ready = false;     // guarded by start_mutex
-    std::atomic<bool> started{false};  // every thread runs
-    std::atomic<bool> stopping{false}; // stop began: no more reports; set under start_mutex
+    std::mutex start_mutex_;            // serialises start
+    bool event_loop_ready_ = false;     // guarded by start_mutex_
+    std::atomic<bool> started_{false};  // every thread runs
+    std::atomic<bool> stopping_{false}; // stop began: no more reports; set under start_mutex_
 
-    std::mutex ended_mutex;  // pairs with connection_ended
-    std::condition_variable connection_ended;
+    std::mutex ended_mutex_;  // pairs with connection_ended_
+    std::condition_variable connection_ended_;
 
-    std::mutex calls_mutex;
-    std::condition_variable calls_done;
-    int calls_in_flight = 0;  // guarded by calls_mutex
+    std::mutex calls_mutex_;
+    std::condition_variable calls_done_;
+    int calls_in_flight_ = 0;  // guarded by calls_mutex_
 
-    CallbackSlot<MachineStatusChangedFn> machine_status_changed_fn;
-    CallbackSlot<TextArrivedFn> file_list_arrived_fn;
-    CallbackSlot<TextArrivedFn> file_meta_arrived_fn;
-    CallbackSlot<TextArrivedFn> print_history_arrived_fn;
-    CallbackSlot<TextArrivedFn> error_arrived_fn;
-    CallbackSlot<TextArrivedFn> file_changed_fn;
-    CallbackSlot<TextArrivedFn> history_changed_fn;
+    CallbackSlot<MachineStatusChangedFn> machine_status_changed_fn_;
+    CallbackSlot<TextArrivedFn> file_list_arrived_fn_;
+    CallbackSlot<TextArrivedFn> file_meta_arrived_fn_;
+    CallbackSlot<TextArrivedFn> print_history_arrived_fn_;
+    CallbackSlot<TextArrivedFn> error_arrived_fn_;
+    CallbackSlot<TextArrivedFn> file_changed_fn_;
+    CallbackSlot<TextArrivedFn> history_changed_fn_;
 };
 
 }  // namespace pemra

@@ -36,31 +36,31 @@ void bind_handlers(const WsConnectionPtr& connection, const std::shared_ptr<Prin
 }  // namespace
 
 int PrinterManager::connect(std::string device_id, const std::string& uri) {
-    std::lock_guard<std::mutex> lock(connections_mutex);
+    std::lock_guard<std::mutex> lock(connections_mutex_);
     return connect_locked(std::move(device_id), uri, ConnectOrigin::host);
 }
 
 void PrinterManager::quick_reconnect(const std::shared_ptr<PrinterConnection>& record, std::uint64_t gen) {
-    std::lock_guard<std::mutex> lock(connections_mutex);
-    if (stopping.load() || !record->is_current(gen)) return;
-    auto found = connections.find(record->id);
-    if (found == connections.end() || found->second != record) return;
+    std::lock_guard<std::mutex> lock(connections_mutex_);
+    if (stopping_.load() || !record->is_current(gen)) return;
+    auto found = connections_.find(record->id);
+    if (found == connections_.end() || found->second != record) return;
     const ConnectionState state = record->current_state();
-    if (state != Closed && state != Failed) return;
+    if (state != ConnectionState::closed && state != ConnectionState::failed) return;
     connect_locked(record->id, record->uri, ConnectOrigin::retry);
 }
 
-// Runs with connections_mutex held (host threads through connect, the check
+// Runs with connections_mutex_ held (host threads through connect, the check
 // thread and quick attempts directly).
 int PrinterManager::connect_locked(std::string device_id, const std::string& uri, ConnectOrigin origin) {
     log::info("Connect initialization ", device_id);
-    if (!started.load() || stopping.load()) {
+    if (!started_.load() || stopping_.load()) {
         log::error("Connect initialization error: ", device_id, ",",
-                   stopping.load() ? "the agent is stopping" : "the agent is not started");
+                   stopping_.load() ? "the agent is stopping" : "the agent is not started");
         return -1;
     }
     std::error_code ec;
-    WsConnectionPtr connection = client->get_connection(uri, ec);
+    WsConnectionPtr connection = client_->get_connection(uri, ec);
     // The client's URI parser takes an empty host or one with white space,
     // which can never be reached: refuse those here as well.
     const bool bad_host = !ec && (connection->get_host().empty() ||
@@ -69,23 +69,23 @@ int PrinterManager::connect_locked(std::string device_id, const std::string& uri
         log::error("Connect initialization error: ", device_id, ",", ec ? ec.message() : std::string("invalid host"));
         // Without a record nothing would ever tell the host that this printer
         // cannot be reached.
-        if (connections.find(device_id) == connections.end()) report_offline_without_record(device_id);
+        if (connections_.find(device_id) == connections_.end()) report_offline_without_record(device_id);
         return -1;
     }
 
     std::shared_ptr<PrinterConnection> record;
     bool reused = false;
-    auto found = connections.find(device_id);
-    if (found == connections.end()) {
+    auto found = connections_.find(device_id);
+    if (found == connections_.end()) {
         record = std::make_shared<PrinterConnection>(device_id, connection->get_handle(), uri, timings_.quick_retry);
-        connections[device_id] = record;
+        connections_[device_id] = record;
     } else {
         record = found->second;
-        if (record->current_state() == Open) return 0;
+        if (record->current_state() == ConnectionState::open) return 0;
         record->hdl = connection->get_handle();
         record->uri = uri;
         record->generation.fetch_add(1);
-        record->state.store(Connecting);
+        record->state.store(ConnectionState::connecting);
         reused = true;
     }
     const std::uint64_t gen = record->generation.load();
@@ -98,7 +98,7 @@ int PrinterManager::connect_locked(std::string device_id, const std::string& uri
         if (!record->is_current(gen)) return;  // a newer connect took over
         if (from_host) record->restart_reconnect_rhythm();
         if (reused) record->announce_reconnect(this);
-        run_guarded("connect", record->id, [&] { client->connect(connection); });
+        run_guarded("connect", record->id, [&] { client_->connect(connection); });
     });
     return 0;
 }
@@ -116,20 +116,20 @@ void PrinterManager::close(std::string device_id, std::uint16_t close_code, std:
     std::shared_ptr<PrinterConnection> record;
     ConnectionHandle handle;
     {
-        std::lock_guard<std::mutex> lock(connections_mutex);
-        auto found = connections.find(device_id);
-        if (found != connections.end()) {
+        std::lock_guard<std::mutex> lock(connections_mutex_);
+        auto found = connections_.find(device_id);
+        if (found != connections_.end()) {
             record = found->second;
             handle = record->hdl;
             record->removed.store(true);
-            connections.erase(found);
-            closing.erase(std::remove_if(closing.begin(), closing.end(),
+            connections_.erase(found);
+            closing_.erase(std::remove_if(closing_.begin(), closing_.end(),
                                          [](const auto& weak) {
                                              auto r = weak.lock();
-                                             return !r || r->current_state() != Open;
+                                             return !r || r->current_state() != ConnectionState::open;
                                          }),
-                          closing.end());
-            if (record->current_state() == Open) closing.push_back(record);
+                          closing_.end());
+            if (record->current_state() == ConnectionState::open) closing_.push_back(record);
         }
     }
     if (!record) {
@@ -138,15 +138,15 @@ void PrinterManager::close(std::string device_id, std::uint16_t close_code, std:
     }
     post([this, record, handle, close_code, reason = std::move(reason)] {
         std::error_code ec;
-        client->close(handle, close_code, reason, ec);
+        client_->close(handle, close_code, reason, ec);
         if (ec) log::error("> Error initiating close: ", record->id, ",", ec.message());
     });
 }
 
 std::shared_ptr<PrinterConnection> PrinterManager::find_connection(const std::string& device_id) {
-    std::lock_guard<std::mutex> lock(connections_mutex);
-    auto found = connections.find(device_id);
-    return found == connections.end() ? nullptr : found->second;
+    std::lock_guard<std::mutex> lock(connections_mutex_);
+    auto found = connections_.find(device_id);
+    return found == connections_.end() ? nullptr : found->second;
 }
 
 }  // namespace pemra

@@ -11,7 +11,7 @@ namespace pemra {
 
 template <typename Slot, typename Payload>
 bool PrinterManager::call_slot(const Slot& slot, const std::string& device_id, const Payload& payload) {
-    if (stopping.load() || callbacks_suppressed.load()) return false;
+    if (stopping_.load() || callbacks_suppressed_.load()) return false;
     const auto fn = slot.get();
     if (!fn) return false;
     // The host gets its own copies.
@@ -20,31 +20,31 @@ bool PrinterManager::call_slot(const Slot& slot, const std::string& device_id, c
 }
 
 void PrinterManager::report_machine_status(const std::string& device_id, const MachineStatus& status) {
-    call_slot(machine_status_changed_fn, device_id, status);
+    call_slot(machine_status_changed_fn_, device_id, status);
 }
 
 void PrinterManager::report_file_list(const std::string& device_id, const std::string& text) {
-    call_slot(file_list_arrived_fn, device_id, text);
+    call_slot(file_list_arrived_fn_, device_id, text);
 }
 
 void PrinterManager::report_file_meta(const std::string& device_id, const std::string& text) {
-    call_slot(file_meta_arrived_fn, device_id, text);
+    call_slot(file_meta_arrived_fn_, device_id, text);
 }
 
 void PrinterManager::report_print_history(const std::string& device_id, const std::string& text) {
-    call_slot(print_history_arrived_fn, device_id, text);
+    call_slot(print_history_arrived_fn_, device_id, text);
 }
 
 void PrinterManager::report_error(const std::string& device_id, const std::string& text) {
-    call_slot(error_arrived_fn, device_id, text);
+    call_slot(error_arrived_fn_, device_id, text);
 }
 
 void PrinterManager::report_file_changed(const std::string& device_id, const std::string& text) {
-    if (call_slot(file_changed_fn, device_id, text)) log::debug("file changed:", device_id);
+    if (call_slot(file_changed_fn_, device_id, text)) log::debug("file changed:", device_id);
 }
 
 void PrinterManager::report_history_changed(const std::string& device_id, const std::string& text) {
-    if (call_slot(history_changed_fn, device_id, text)) log::debug("history changed:", device_id);
+    if (call_slot(history_changed_fn_, device_id, text)) log::debug("history changed:", device_id);
 }
 
 }  // namespace pemra

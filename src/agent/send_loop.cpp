@@ -18,11 +18,11 @@ void PrinterManager::send(std::string device_id, std::int32_t request_id, std::s
     log::debug("send msg:", "id,", payload);
     OutboundMessage message{std::move(device_id), request_id, 0, track, std::move(payload)};
     if (!on_network_thread()) {
-        outbound.push(std::move(message));
+        outbound_.push(std::move(message));
         return;
     }
     // Waiting here would stall every printer of every agent on this thread.
-    if (outbound.try_push(message) == OutboundQueue::TryPush::full) {
+    if (outbound_.try_push(message) == OutboundQueue::TryPush::full) {
         log::error("outbound queue full: request ", request_id, " for ", message.device_id, " dropped");
         // A tracked request joins the printer's pending ones, which the next
         // liveness tick sends.
@@ -36,19 +36,19 @@ void PrinterManager::send(std::string device_id, std::int32_t request_id, std::s
 
 void PrinterManager::do_send_loop() {
     enter_thread(ThreadRole::send, "pemra-send");
-    while (!stop_requested.load()) {
+    while (!stop_requested_.load()) {
         OutboundMessage message;
-        const bool popped = outbound.pop(message);
-        if (stop_requested.load()) break;
+        const bool popped = outbound_.pop(message);
+        if (stop_requested_.load()) break;
         trace::out("send msg :", popped ? 1 : 0, "\n");
         if (!popped) continue;
         run_guarded("send loop", message.device_id, [&] {
             std::shared_ptr<PrinterConnection> record;
             ConnectionHandle handle;
             {
-                std::lock_guard<std::mutex> lock(connections_mutex);
-                auto found = connections.find(message.device_id);
-                if (found != connections.end()) {
+                std::lock_guard<std::mutex> lock(connections_mutex_);
+                auto found = connections_.find(message.device_id);
+                if (found != connections_.end()) {
                     record = found->second;
                     handle = record->hdl;
                 }
@@ -57,7 +57,7 @@ void PrinterManager::do_send_loop() {
                 trace::out("> No connection found with id ", message.device_id, "\n");
                 return;
             }
-            record->send(client.get(), std::move(handle), message.request_id, message.payload, message.track);
+            record->send(client_.get(), std::move(handle), message.request_id, message.payload, message.track);
         });
     }
     log::debug("do_send_loop stop");

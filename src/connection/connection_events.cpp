@@ -25,7 +25,7 @@ void PrinterConnection::on_open(ConnectionOwner* agent, std::uint64_t gen, Conne
             close_connection(agent, std::move(handle));
             return;
         }
-        state.store(Open);
+        state.store(ConnectionState::open);
         server = agent->endpoint().get_con_from_hdl(std::move(handle))->get_response_header("Server");
         log::debug("on_open:", id);
         heard_since_pass = true;
@@ -46,9 +46,9 @@ void PrinterConnection::on_fail(ConnectionOwner* agent, std::uint64_t gen, Conne
             log::debug("on_fail:", id, ",superseded,", ec.message());
             return;
         }
-        const ConnectionState previous = state.exchange(Failed);
+        const ConnectionState previous = state.exchange(ConnectionState::failed);
         agent->note_connection_ended();
-        if (previous == Open) {
+        if (previous == ConnectionState::open) {
             close_connection(agent, std::move(handle));
         } else {
             report_offline(agent);
@@ -57,7 +57,7 @@ void PrinterConnection::on_fail(ConnectionOwner* agent, std::uint64_t gen, Conne
         log::debug("on_fail:", id, ",", error_reason, ",", ec.value(), ",", connection->get_remote_close_code(),
                    ",", connection->get_remote_close_reason());
         // An open connection that fails ends in on_close, which schedules.
-        if (previous != Open) schedule_quick_reconnect(agent, false);
+        if (previous != ConnectionState::open) schedule_quick_reconnect(agent, false);
     });
 }
 
@@ -68,7 +68,7 @@ void PrinterConnection::on_close(ConnectionOwner* agent, std::uint64_t gen, Conn
             log::debug("on_close:", id, ",superseded");
             return;
         }
-        state.store(Closed);
+        state.store(ConnectionState::closed);
         agent->note_connection_ended();
         report_offline(agent);
         const auto code = connection->get_remote_close_code();
@@ -105,7 +105,7 @@ void PrinterConnection::on_pong_timeout(ConnectionOwner* agent, std::uint64_t ge
     run_guarded("on_pong_timeout", id, [&] {
         // A late timer of a connection that is gone or no longer open says
         // nothing about the printer's current link.
-        if (!is_current(gen) || state.load() != Open) return;
+        if (!is_current(gen) || state.load() != ConnectionState::open) return;
         log::debug("heartbeat timeout", id);
         session.status.heartbeat = heartbeat::pong_timed_out;
         session.report_status(*agent);

@@ -29,7 +29,7 @@ constexpr int kSilentPassesToDrop = 3;
 void PrinterConnection::ping_and_tick(ConnectionOwner* agent, std::uint64_t gen, ConnectionHandle handle,
                                       std::chrono::steady_clock::time_point posted) {
     run_guarded("liveness", id, [&] {
-        if (!is_current(gen) || state.load() != Open) return;
+        if (!is_current(gen) || state.load() != ConnectionState::open) return;
         // Silence is judged only while this thread keeps up. A pass that
         // waited behind other work (a huge frame, a slow host callback) comes
         // before frames that arrived meanwhile are read, and passes that
@@ -69,7 +69,7 @@ void PrinterConnection::tick(WsClient* endpoint, ConnectionHandle handle) {
     // A printer that sent no status since the last tick lost its
     // subscription or never got one: ask for its objects again.
     if (session.take_status_updates() == 0) {
-        send(endpoint, handle, requests::kObjectsList, std::string(requests::kObjectsListText), false);
+        send(endpoint, handle, protocol::requests::kObjectsList, std::string(protocol::requests::kObjectsListText), false);
     }
     // Re-sent untracked: they are still pending, with their count restarted.
     for (const auto& [request_id, payload] : session.pending.tick()) {

@@ -33,7 +33,7 @@ PrinterConnection::PrinterConnection(std::string device_id, ConnectionHandle han
 
 void PrinterConnection::send(WsClient* endpoint, ConnectionHandle handle, std::int32_t request_id,
                              const std::string& payload, bool track) {
-    if (state.load() != Open) {
+    if (state.load() != ConnectionState::open) {
         log::debug("websocket is not connected, send msg:", payload);
         return;
     }

@@ -20,7 +20,7 @@
 // Threads: the handlers, the session and the status readers run on the
 // agent's io_thread, which alone touches `session.status`, `server` and
 // `error_reason`. `state` is read by every thread. `hdl`, `uri` and
-// `generation` change only under the agent's connections_mutex.
+// `generation` change only under the agent's connections_mutex_.
 
 #include <atomic>
 #include <chrono>
@@ -36,7 +36,7 @@
 
 namespace pemra {
 
-enum ConnectionState : std::int32_t { Connecting = 0, Open = 1, Closed = 2, Failed = 3 };
+enum class ConnectionState : std::int32_t { connecting = 0, open = 1, closed = 2, failed = 3 };
 
 class PrinterConnection : public std::enable_shared_from_this<PrinterConnection> {
 public:
@@ -75,10 +75,10 @@ public:
     ConnectionState current_state() const { return state.load(); }
 
     const std::string id;
-    ConnectionHandle hdl;                         // guarded by connections_mutex
-    std::atomic<ConnectionState> state{Connecting};
-    std::string uri;                              // guarded by connections_mutex
-    std::atomic<std::uint64_t> generation{1};     // written under connections_mutex
+    ConnectionHandle hdl;                         // guarded by connections_mutex_
+    std::atomic<ConnectionState> state{ConnectionState::connecting};
+    std::string uri;                              // guarded by connections_mutex_
+    std::atomic<std::uint64_t> generation{1};     // written under connections_mutex_
     std::atomic<bool> removed{false};             // left the registry through close
     std::string server = "N/A";                   // io_thread
     std::string error_reason;                     // io_thread

@@ -128,12 +128,12 @@ void PrinterSession::report_error_reply(std::int32_t reply_id, Element error, Up
     if (asks_firmware && says_firmware_not_connected(words)) {
         // The API server is up but its firmware is not: the printer is there
         // and unusable until the firmware's ready notice.
-        if (reply_id == requests::kPrinterInfo) identity_wanted = true;
+        if (reply_id == requests::kPrinterInfo) identity_wanted_ = true;
         apply_klippy_state(klippy_state::disconnected, uplink);
     }
     if (opening && says_unauthorized(words)) {
-        if (!refusal_told) {
-            refusal_told = true;
+        if (!refusal_told_) {
+            refusal_told_ = true;
             log::error("printer ", id, " refused the plug-in: ", words);
             uplink.report_error(id, std::string(words));
         } else {
@@ -165,8 +165,8 @@ void PrinterSession::route_notification(const std::string& text, Element doc, El
         apply_klippy_state(klippy_state::ready, uplink);
         // A printer whose firmware was down when it was first asked has not
         // told its name yet.
-        if (identity_wanted) {
-            identity_wanted = false;
+        if (identity_wanted_) {
+            identity_wanted_ = false;
             uplink.request_printer_info(id);
         }
         // The firmware's restart dropped every subscription: ask for the

@@ -28,8 +28,8 @@ void PrinterSession::apply_klippy_state(std::int32_t klippy_state, Uplink& uplin
 }
 
 void PrinterSession::start_over() {
-    refusal_told = false;
-    identity_wanted = false;
+    refusal_told_ = false;
+    identity_wanted_ = false;
 }
 
 }  // namespace pemra::protocol

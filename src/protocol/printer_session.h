@@ -62,10 +62,10 @@ private:
     void report_error_reply(std::int32_t reply_id, json_read::Element error, Uplink& uplink);
 
     // The printer refused the plug-in on this connection, and the host was told.
-    bool refusal_told = false;
+    bool refusal_told_ = false;
     // printer.info was answered with "firmware not connected": ask again when
     // the firmware comes up, or the printer's name stays unknown.
-    bool identity_wanted = false;
+    bool identity_wanted_ = false;
 };
 
 }  // namespace pemra::protocol

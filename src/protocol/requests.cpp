@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace pemra::requests {
+namespace pemra::protocol::requests {
 namespace {
 
 std::string with_string_param(std::string_view head, std::string_view param, std::string_view tail) {
@@ -77,4 +77,4 @@ std::string delete_file(std::string_view file_name) {
                              file_name, R"("},"id":8})");
 }
 
-}  // namespace pemra::requests
+}  // namespace pemra::protocol::requests

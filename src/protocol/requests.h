@@ -14,19 +14,17 @@
 #include <string>
 #include <string_view>
 
-namespace pemra::requests {
+namespace pemra::protocol::requests {
 
-enum Id : std::int32_t {
-    kRaw = 0,              // a text the host sends as is
-    kObjectsList = 1,      // printer.objects.list
-    kObjectsSubscribe = 2, // printer.objects.subscribe
-    kPrinterInfo = 3,      // printer.info
-    kFileList = 4,         // server.files.get_directory
-    kFileMetadata = 5,     // server.files.metadata
-    kLastHistory = 6,      // server.history.list, the newest job only
-    kHistoryPage = 7,      // server.history.list, a page for the host
-    kDeleteFile = 8,       // server.files.delete_file
-};
+// The ids; a text the host sends as is has none (0).
+inline constexpr std::int32_t kObjectsList = 1;       // printer.objects.list
+inline constexpr std::int32_t kObjectsSubscribe = 2;  // printer.objects.subscribe
+inline constexpr std::int32_t kPrinterInfo = 3;       // printer.info
+inline constexpr std::int32_t kFileList = 4;          // server.files.get_directory
+inline constexpr std::int32_t kFileMetadata = 5;      // server.files.metadata
+inline constexpr std::int32_t kLastHistory = 6;       // server.history.list, the newest job only
+inline constexpr std::int32_t kHistoryPage = 7;       // server.history.list, a page for the host
+inline constexpr std::int32_t kDeleteFile = 8;        // server.files.delete_file
 
 inline constexpr std::string_view kObjectsListText =
     R"({"jsonrpc":"2.0","method":"printer.objects.list","params":{},"id":1})";
@@ -48,4 +46,4 @@ std::string delete_file(std::string_view file_name);
 // characters escaped, every other byte unchanged.
 void append_json_escaped(std::string& out, std::string_view text);
 
-}  // namespace pemra::requests
+}  // namespace pemra::protocol::requests

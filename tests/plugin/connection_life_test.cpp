@@ -20,8 +20,8 @@
 namespace {
 
 using namespace test_host;
-using pemra::requests::kObjectsListText;
-using pemra::requests::kPrinterInfoText;
+using pemra::protocol::requests::kObjectsListText;
+using pemra::protocol::requests::kPrinterInfoText;
 
 class ConnectionLife : public AgentTest {};
 
@@ -47,7 +47,7 @@ TEST_F(ConnectionLife, OpenAsksForIdentityThenObjectsAndReportsNothingByItself) 
     EXPECT_EQ(first.status.klippy_state, 1);
     auto record = agent->find_connection("p1");
     ASSERT_TRUE(record);
-    EXPECT_EQ(record->current_state(), pemra::Open);
+    EXPECT_EQ(record->current_state(), pemra::ConnectionState::open);
     EXPECT_EQ(on_io([record] { return record->server; }), "printer-sim/1.0");
 }
 
@@ -61,7 +61,7 @@ TEST_F(ConnectionLife, RefusedPrinterIsReportedOfflineOnce) {
     const auto statuses = events.statuses("p1");
     ASSERT_EQ(statuses.size(), 1u);
     EXPECT_EQ(statuses[0].machine_state, 2);
-    EXPECT_EQ(agent->find_connection("p1")->current_state(), pemra::Failed);
+    EXPECT_EQ(agent->find_connection("p1")->current_state(), pemra::ConnectionState::failed);
     EXPECT_FALSE(error_reason("p1").empty());
     EXPECT_NE(LogEnvironment::text().find("on_fail:p1," + error_reason("p1") + ","), std::string::npos);
 }
@@ -75,7 +75,7 @@ TEST_F(ConnectionLife, HandshakeThatNeverFinishesFailsAtTheTimeout) {
     ASSERT_TRUE(events.wait_status("p1", is_offline, 5s));
     EXPECT_GE(std::chrono::steady_clock::now() - started, 350ms) << "not before the 400 ms handshake timeout";
     EXPECT_EQ(events.statuses("p1").size(), 1u);
-    EXPECT_EQ(agent->find_connection("p1")->current_state(), pemra::Failed);
+    EXPECT_EQ(agent->find_connection("p1")->current_state(), pemra::ConnectionState::failed);
     printer.stall_handshakes(false);
 }
 
@@ -87,7 +87,7 @@ TEST_F(ConnectionLife, PrinterClosingIsReportedWithItsCodeAndReason) {
     printer.close_connections(1001, "bye");
     ASSERT_TRUE(events.wait_status("p1", is_offline));
     EXPECT_EQ(error_reason("p1"), "close code: 1001 (Going away), close reason: bye");
-    EXPECT_EQ(agent->find_connection("p1")->current_state(), pemra::Closed);
+    EXPECT_EQ(agent->find_connection("p1")->current_state(), pemra::ConnectionState::closed);
     ASSERT_TRUE(settle_reports());
     EXPECT_EQ(count_offline(events.statuses("p1")), 1);
 }
@@ -127,7 +127,7 @@ TEST_F(ConnectionLife, LivenessPingsRequeriesSilentPrintersAndResendsAtTheFourth
     printer.clear_received();
     agent->request_file_list("p1", "gcodes");
 
-    const std::string list_request = pemra::requests::file_list("gcodes");
+    const std::string list_request = pemra::protocol::requests::file_list("gcodes");
     ASSERT_TRUE(printer.wait_received(
         [&](const auto& frames) { return std::count_if(frames.begin(), frames.end(), [&](auto& f) { return f.text == list_request; }) >= 4; },
         10s));
@@ -174,7 +174,7 @@ TEST_F(ConnectionLife, MissingPongMarksTheHeartbeatLostAndKeepsTheConnection) {
     printer.withhold_pongs(true);
     ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.heartbeat == 1; }));
     EXPECT_NE(LogEnvironment::text().find("heartbeat timeoutp1"), std::string::npos);
-    EXPECT_EQ(agent->find_connection("p1")->current_state(), pemra::Open);
+    EXPECT_EQ(agent->find_connection("p1")->current_state(), pemra::ConnectionState::open);
     EXPECT_EQ(printer.counters().open, 1u);
 
     printer.withhold_pongs(false);
@@ -190,7 +190,7 @@ TEST_F(ConnectionLife, RestartedPrinterIsReconnectedAndResubscribed) {
     // A request the printer never answers before it goes away.
     printer.set_method_fault("server.files.get_directory", {std::chrono::milliseconds(0), true, 0, {}});
     agent->request_file_list("p1", "gcodes");
-    ASSERT_TRUE(printer.wait_for_text(pemra::requests::file_list("gcodes"), 5s));
+    ASSERT_TRUE(printer.wait_for_text(pemra::protocol::requests::file_list("gcodes"), 5s));
     events.clear();
 
     printer.restart();  // a fresh printer on the same port, without the fault

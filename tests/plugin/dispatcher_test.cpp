@@ -113,7 +113,7 @@ TEST_F(Dispatcher, SubscriptionReplyAppliesStatusAndAsksForTheLastJob) {
     EXPECT_TRUE(queued().empty()) << "no file loaded: no last-job request";
     feed(R"({"jsonrpc":"2.0","result":{"status":{"print_stats":{"state":"printing","filename":"cube.gcode"}}},"id":2})");
     ASSERT_EQ(queued().size(), 1u);
-    EXPECT_EQ(queued()[0].payload, pemra::requests::kLastHistoryText);
+    EXPECT_EQ(queued()[0].payload, pemra::protocol::requests::kLastHistoryText);
     feed(R"({"jsonrpc":"2.0","result":{"eventtime":1.0},"id":2})");
     feed(R"({"jsonrpc":"2.0","result":null,"id":2})");
     EXPECT_EQ(kinds().size(), 2u) << "no status in the result, nothing applied";
@@ -201,8 +201,8 @@ TEST_F(Dispatcher, OpeningRequestsRefusedForWantOfFirmwareReportItDown) {
     feed(R"({"jsonrpc":"2.0","method":"notify_klippy_ready"})");
     const auto q = queued();
     ASSERT_EQ(q.size(), 2u);
-    EXPECT_EQ(q[0].payload, pemra::requests::kPrinterInfoText);
-    EXPECT_EQ(q[1].payload, pemra::requests::kObjectsListText);
+    EXPECT_EQ(q[0].payload, pemra::protocol::requests::kPrinterInfoText);
+    EXPECT_EQ(q[1].payload, pemra::protocol::requests::kObjectsListText);
 }
 
 TEST_F(Dispatcher, OtherErrorRepliesLeaveTheFirmwareStateAlone) {
@@ -263,7 +263,7 @@ TEST_F(Dispatcher, FirmwareNoticesDeriveTheMachineState) {
     // object list is asked for again, as the tracked discovery request.
     const auto q = queued();
     ASSERT_EQ(q.size(), 2u);
-    EXPECT_EQ(q[0].payload, pemra::requests::kObjectsListText);
+    EXPECT_EQ(q[0].payload, pemra::protocol::requests::kObjectsListText);
     EXPECT_TRUE(q[0].track);
 }
 

@@ -154,7 +154,7 @@ TEST_F(Inbound, LastJobIsFetchedWhenAPrintFileIsLoaded) {
     auto& printer = add_printer(options);
     ASSERT_EQ(printer.start_print("boat_test_0.15mm_PETG.gcode"), "ok");
     connect_live("p1", printer);
-    ASSERT_TRUE(printer.wait_for_text(std::string(pemra::requests::kLastHistoryText), 5s));
+    ASSERT_TRUE(printer.wait_for_text(std::string(pemra::protocol::requests::kLastHistoryText), 5s));
     ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return !s.last_job.job_id.empty(); }));
     const auto s = events.statuses("p1").back();
     EXPECT_EQ(s.print_state, 2);
@@ -275,7 +275,7 @@ TEST_F(Inbound, SwitchedOffCallbacksMissEventsAndResume) {
     on_io([] {});  // a report already under way when callbacks went off is over
     events.clear();
     agent->request_file_list("p1", "gcodes");
-    ASSERT_TRUE(printer.wait_for_text(pemra::requests::file_list("gcodes"), 5s));
+    ASSERT_TRUE(printer.wait_for_text(pemra::protocol::requests::file_list("gcodes"), 5s));
     // The reply has been read once its request is no longer pending.
     const auto record = agent->find_connection("p1");
     ASSERT_TRUE(record);
@@ -301,7 +301,7 @@ TEST_F(Inbound, AHostCallbackThatThrowsStillGetsTheNextReports) {
         << "a callback that threw is called again for the following status frames";
     agent->request_file_list("p1", "gcodes");
     ASSERT_TRUE(events.wait_kind("file_list"));
-    EXPECT_EQ(agent->find_connection("p1")->current_state(), pemra::Open);
+    EXPECT_EQ(agent->find_connection("p1")->current_state(), pemra::ConnectionState::open);
     EXPECT_TRUE(LogEnvironment::wait_for("host callback failed for p1: host bug"));
 }
 
@@ -310,7 +310,7 @@ TEST_F(Inbound, ErrorRepliesToHostRequestsAreLogged) {
     auto& printer = add_printer();
     connect_live("p1", printer);
     agent->request_file_metadata("p1", "missing.gcode");
-    ASSERT_TRUE(printer.wait_for_text(pemra::requests::file_metadata("missing.gcode"), 5s));
+    ASSERT_TRUE(printer.wait_for_text(pemra::protocol::requests::file_metadata("missing.gcode"), 5s));
     EXPECT_TRUE(LogEnvironment::wait_for("error reply to request 5 from p1: Metadata not available for missing.gcode"));
     EXPECT_TRUE(events.of("file_meta").empty()) << "the host hears nothing";
 }
@@ -323,7 +323,7 @@ TEST_F(Inbound, FramesLongerThan64KiBTravelBothWays) {
     connect_live("p1", printer);
     const std::string name = std::string(70000, 'n') + ".gcode";
     agent->request_file_metadata("p1", name);
-    ASSERT_TRUE(printer.wait_for_text(pemra::requests::file_metadata(name), 5s));
+    ASSERT_TRUE(printer.wait_for_text(pemra::protocol::requests::file_metadata(name), 5s));
     EXPECT_TRUE(LogEnvironment::wait_for("error reply to request 5 from p1: Metadata not available for " + name));
 }
 
@@ -360,7 +360,7 @@ TEST_F(Inbound, HostileFramesFromAPrinterLeaveItsConnectionWorking) {
     printer.send_oversized(2 * 1024 * 1024);
     agent->request_file_list("p1", "gcodes");
     ASSERT_TRUE(events.wait_kind("file_list")) << "the connection still reads";
-    EXPECT_EQ(agent->find_connection("p1")->current_state(), pemra::Open);
+    EXPECT_EQ(agent->find_connection("p1")->current_state(), pemra::ConnectionState::open);
     ASSERT_TRUE(LogEnvironment::wait_for("status update from p1 abandoned"));
     const auto log = LogEnvironment::text();
     int invalid = 0;

@@ -18,8 +18,8 @@
 namespace {
 
 using namespace test_host;
-using pemra::requests::kObjectsListText;
-using pemra::requests::kPrinterInfoText;
+using pemra::protocol::requests::kObjectsListText;
+using pemra::protocol::requests::kPrinterInfoText;
 
 class PrinterStates : public AgentTest {
 protected:

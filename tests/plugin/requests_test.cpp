@@ -13,7 +13,7 @@
 
 namespace {
 
-using namespace pemra::requests;
+using namespace pemra::protocol::requests;
 
 TEST(RequestTexts, FixedRequestsAreWellFormedAndRoutedApart) {
     // Replies are routed by id alone: the fixed requests must be valid
