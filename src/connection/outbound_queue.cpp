@@ -7,7 +7,7 @@
 namespace pemra {
 
 OutboundQueue::OutboundQueue(std::size_t capacity, std::chrono::milliseconds wait)
-    : capacity_(capacity), wait_(wait) {}
+    : capacity_(capacity > 0 ? capacity : 1), wait_(wait) {}
 
 bool OutboundQueue::push(OutboundMessage message) {
     std::unique_lock<std::mutex> lock(mutex_);

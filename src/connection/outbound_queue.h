@@ -33,7 +33,7 @@ class OutboundQueue {
 public:
     static constexpr std::size_t kCapacity = 1000;
 
-    // capacity 0 means unbounded.
+    // Holds at most `capacity` messages (at least one).
     OutboundQueue(std::size_t capacity, std::chrono::milliseconds wait);
 
     bool push(OutboundMessage message);
@@ -48,7 +48,7 @@ public:
     std::deque<OutboundMessage> snapshot() const;
 
 private:
-    bool full() const { return capacity_ != 0 && items_.size() >= capacity_; }
+    bool full() const { return items_.size() >= capacity_; }
 
     mutable std::mutex mutex_;
     std::deque<OutboundMessage> items_;  // guarded by mutex_
