@@ -13,26 +13,38 @@ constexpr std::size_t kKeptCapacity = 64 * 1024;
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+// Follows a text character by character: which characters belong to a
+// string literal, its quotes included (escaped quotes do not end one).
+class StringTracker {
+public:
+    bool inside(char c) {
+        if (in_string_) {
+            if (escaped_) {
+                escaped_ = false;
+            } else if (c == '\\') {
+                escaped_ = true;
+            } else if (c == '"') {
+                in_string_ = false;
+            }
+            return true;
+        }
+        in_string_ = c == '"';
+        return in_string_;
+    }
+
+private:
+    bool in_string_ = false;
+    bool escaped_ = false;
+};
+
 // Whether the text, valid or not, opens more than `limit` arrays and objects
 // at once (brackets inside strings do not count).
 bool nests_deeper_than(std::string_view text, std::size_t limit) {
     std::size_t depth = 0;
-    bool in_string = false;
-    bool escaped = false;
+    StringTracker strings;
     for (const char c : text) {
-        if (in_string) {
-            if (escaped) {
-                escaped = false;
-            } else if (c == '\\') {
-                escaped = true;
-            } else if (c == '"') {
-                in_string = false;
-            }
-            continue;
-        }
-        if (c == '"') {
-            in_string = true;
-        } else if (c == '{' || c == '[') {
+        if (strings.inside(c)) continue;
+        if (c == '{' || c == '[') {
             if (++depth > limit) return true;
         } else if ((c == '}' || c == ']') && depth > 0) {
             --depth;
@@ -53,25 +65,11 @@ bool beyond_64_bits(std::string_view digits, bool negative) {
 bool widen_big_integers(std::string_view text, std::string& out) {
     out.clear();
     bool widened = false;
-    bool in_string = false;
-    bool escaped = false;
+    StringTracker strings;
     std::size_t i = 0;
     while (i < text.size()) {
         const char c = text[i];
-        if (in_string) {
-            if (escaped) {
-                escaped = false;
-            } else if (c == '\\') {
-                escaped = true;
-            } else if (c == '"') {
-                in_string = false;
-            }
-            out.push_back(c);
-            ++i;
-            continue;
-        }
-        if (c == '"') in_string = true;
-        if (c != '-' && !is_digit(c)) {
+        if (strings.inside(c) || (c != '-' && !is_digit(c))) {
             out.push_back(c);
             ++i;
             continue;
