@@ -118,7 +118,7 @@ private:
 void measure_bare_transport(const Options& options, const SimulatorProcess& simulator, int printers, FarmResult& r) {
     std::atomic<std::uint64_t> reports{0};
     BareTransport bare([&reports](std::string device_id, MachineStatus status) {
-        if (!device_id.empty() && status.heartbeat >= 0) reports.fetch_add(1, std::memory_order_relaxed);
+        if (!device_id.empty() && status.heartbeat >= pemra::heartbeat::unknown) reports.fetch_add(1, std::memory_order_relaxed);
     });
     bare.connect(simulator.addresses());
     const std::int64_t deadline = after_s(options.timeout_s);

@@ -80,9 +80,9 @@ void StatusObserver::on_status(const std::string& device_id, const MachineStatus
     }
 
     const int phase = phase_.load(std::memory_order_acquire);
-    if (status.connect_state != 1) {
-        if (status.connect_state == 3) bump(offline_reports_);
-        if (status.machine_state == 1) {
+    if (status.connect_state != pemra::connect_state::open) {
+        if (status.connect_state == pemra::connect_state::closed) bump(offline_reports_);
+        if (status.machine_state == pemra::machine_state::reconnecting) {
             bump(attempt_reports_);
             if (attempt_phase_[i].load(std::memory_order_relaxed) != phase) {
                 attempt_phase_[i].store(phase, std::memory_order_relaxed);
@@ -99,7 +99,7 @@ void StatusObserver::on_status(const std::string& device_id, const MachineStatus
         }
         return;
     }
-    if (status.machine_state >= 4 && down_phase_[i].load(std::memory_order_relaxed) == phase &&
+    if (status.machine_state >= pemra::machine_state::idle && down_phase_[i].load(std::memory_order_relaxed) == phase &&
         ready_phase_[i].load(std::memory_order_relaxed) != phase) {
         ready_phase_[i].store(phase, std::memory_order_relaxed);
         if (ready_count_[phase].fetch_add(1, std::memory_order_acq_rel) + 1 == printers_) {

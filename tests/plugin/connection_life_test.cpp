@@ -42,9 +42,9 @@ TEST_F(ConnectionLife, OpenAsksForIdentityThenObjectsAndReportsNothingByItself) 
     ASSERT_TRUE(events.wait_status("p1", is_live));
     const auto first = events.of("status", "p1").front();
     EXPECT_GE(first.at, frames[2].at) << "the open itself reports nothing; the subscription reply does";
-    EXPECT_EQ(first.status.connect_state, 1);
-    EXPECT_EQ(first.status.heartbeat, 2);
-    EXPECT_EQ(first.status.klippy_state, 1);
+    EXPECT_EQ(first.status.connect_state, pemra::connect_state::open);
+    EXPECT_EQ(first.status.heartbeat, pemra::heartbeat::alive);
+    EXPECT_EQ(first.status.klippy_state, pemra::klippy_state::ready);
     auto record = agent->find_connection("p1");
     ASSERT_TRUE(record);
     EXPECT_EQ(record->current_state(), pemra::ConnectionState::open);
@@ -60,7 +60,7 @@ TEST_F(ConnectionLife, RefusedPrinterIsReportedOfflineOnce) {
     ASSERT_TRUE(settle_reports());
     const auto statuses = events.statuses("p1");
     ASSERT_EQ(statuses.size(), 1u);
-    EXPECT_EQ(statuses[0].machine_state, 2);
+    EXPECT_EQ(statuses[0].machine_state, pemra::machine_state::offline);
     EXPECT_EQ(agent->find_connection("p1")->current_state(), pemra::ConnectionState::failed);
     EXPECT_FALSE(error_reason("p1").empty());
     EXPECT_NE(LogEnvironment::text().find("on_fail:p1," + error_reason("p1") + ","), std::string::npos);
@@ -111,7 +111,7 @@ TEST_F(ConnectionLife, DisconnectClosesWith1000ReportsOnceAndForgetsThePrinter) 
     // Connecting again builds a fresh record: no "reconnecting" report.
     events.clear();
     connect_live("p1", printer);
-    for (const auto& s : events.statuses("p1")) EXPECT_NE(s.machine_state, 1);
+    for (const auto& s : events.statuses("p1")) EXPECT_NE(s.machine_state, pemra::machine_state::reconnecting);
 }
 
 TEST_F(ConnectionLife, LivenessPingsRequeriesSilentPrintersAndResendsAtTheFourthTick) {
@@ -172,14 +172,14 @@ TEST_F(ConnectionLife, MissingPongMarksTheHeartbeatLostAndKeepsTheConnection) {
     auto& printer = add_printer(talking);
     connect_live("p1", printer);
     printer.withhold_pongs(true);
-    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.heartbeat == 1; }));
+    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.heartbeat == pemra::heartbeat::pong_timed_out; }));
     EXPECT_NE(LogEnvironment::text().find("heartbeat timeoutp1"), std::string::npos);
     EXPECT_EQ(agent->find_connection("p1")->current_state(), pemra::ConnectionState::open);
     EXPECT_EQ(printer.counters().open, 1u);
 
     printer.withhold_pongs(false);
     events.clear();
-    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.heartbeat == 2; }))
+    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.heartbeat == pemra::heartbeat::alive; }))
         << "a pong restores the heartbeat; the next report shows it";
 }
 
@@ -194,13 +194,13 @@ TEST_F(ConnectionLife, RestartedPrinterIsReconnectedAndResubscribed) {
     events.clear();
 
     printer.restart();  // a fresh printer on the same port, without the fault
-    ASSERT_TRUE(events.wait_in_order("p1", {is_offline, [](const MachineStatus& s) { return s.machine_state == 1; }, is_live}));
+    ASSERT_TRUE(events.wait_in_order("p1", {is_offline, [](const MachineStatus& s) { return s.machine_state == pemra::machine_state::reconnecting; }, is_live}));
     const auto statuses = events.statuses("p1");
-    const auto reconnect = std::find_if(statuses.begin(), statuses.end(), [](auto& s) { return s.machine_state == 1; });
+    const auto reconnect = std::find_if(statuses.begin(), statuses.end(), [](auto& s) { return s.machine_state == pemra::machine_state::reconnecting; });
     EXPECT_LT(std::find_if(statuses.begin(), statuses.end(), is_offline), reconnect) << "offline, then reconnecting";
-    EXPECT_EQ(reconnect->connect_state, 0);
-    EXPECT_EQ(reconnect->print_state, 0);
-    EXPECT_EQ(reconnect->klippy_state, 0);
+    EXPECT_EQ(reconnect->connect_state, pemra::connect_state::not_open);
+    EXPECT_EQ(reconnect->print_state, pemra::print_state::unknown);
+    EXPECT_EQ(reconnect->klippy_state, pemra::klippy_state::unknown);
     EXPECT_EQ(reconnect->hostname, "printer-sim") << "what was known stays";
 
     // The unanswered request is sent again on the new connection.
@@ -282,7 +282,7 @@ TEST_F(ConnectionLife, SecondAttemptOnAConnectingPrinterSupersedesTheFirst) {
     EXPECT_EQ(printer.closes().front().code, 1000);
     EXPECT_EQ(frames_with_id(printer, 3).size(), 1u) << "one identity request: one conversation";
     const auto statuses = events.statuses("p1");
-    EXPECT_EQ(statuses.front().machine_state, 1) << "the second attempt announces the reconnect";
+    EXPECT_EQ(statuses.front().machine_state, pemra::machine_state::reconnecting) << "the second attempt announces the reconnect";
     EXPECT_EQ(count_offline(statuses), 0);
 }
 

@@ -109,7 +109,7 @@ TEST_F(Dispatcher, ObjectListLeadsToTheSubscriptionRequest) {
 TEST_F(Dispatcher, SubscriptionReplyAppliesStatusAndAsksForTheLastJob) {
     feed(R"({"jsonrpc":"2.0","result":{"eventtime":1.0,"status":{"print_stats":{"state":"standby","filename":""}}},"id":2})");
     ASSERT_EQ(kinds(), Kinds{"status"});
-    EXPECT_EQ(events()[0].status.print_state, 1);
+    EXPECT_EQ(events()[0].status.print_state, pemra::print_state::standby);
     EXPECT_TRUE(queued().empty()) << "no file loaded: no last-job request";
     feed(R"({"jsonrpc":"2.0","result":{"status":{"print_stats":{"state":"printing","filename":"cube.gcode"}}},"id":2})");
     ASSERT_EQ(queued().size(), 1u);
@@ -193,8 +193,8 @@ TEST_F(Dispatcher, OpeningRequestsRefusedForWantOfFirmwareReportItDown) {
     record->session.status.connect_state = 1;
     feed(R"({"jsonrpc":"2.0","error":{"code":503,"message":"Klippy Host not connected"},"id":3})");
     ASSERT_EQ(kinds(), Kinds{"status"});
-    EXPECT_EQ(events()[0].status.klippy_state, 3);
-    EXPECT_EQ(events()[0].status.machine_state, 7);
+    EXPECT_EQ(events()[0].status.klippy_state, pemra::klippy_state::disconnected);
+    EXPECT_EQ(events()[0].status.machine_state, pemra::machine_state::firmware_down);
     feed(R"({"jsonrpc":"2.0","error":{"code":503,"message":"Klippy Disconnected"},"id":1})");
     EXPECT_EQ(kinds(), (Kinds{"status", "status"}));
     // The firmware comes up: the name is asked for, then the objects.
@@ -224,15 +224,15 @@ TEST_F(Dispatcher, OtherErrorRepliesLeaveTheFirmwareStateAlone) {
         feed(frame);
     }
     EXPECT_TRUE(events().empty());
-    EXPECT_EQ(record->session.status.klippy_state, 1);
+    EXPECT_EQ(record->session.status.klippy_state, pemra::klippy_state::ready);
 }
 
 TEST_F(Dispatcher, HaltedFirmwareIsReadAsShutDown) {
     feed(R"({"jsonrpc":"2.0","result":{"state":"error","state_message":"mcu 'mcu': Unable to connect"},"id":3})");
-    EXPECT_EQ(record->session.status.klippy_state, 4);
+    EXPECT_EQ(record->session.status.klippy_state, pemra::klippy_state::shutdown);
     record->session.status.klippy_state = 1;
     feed(R"({"jsonrpc":"2.0","result":{"state":"startup"},"id":3})");
-    EXPECT_EQ(record->session.status.klippy_state, 1) << "starting up is a passing state";
+    EXPECT_EQ(record->session.status.klippy_state, pemra::klippy_state::ready) << "starting up is a passing state";
     EXPECT_TRUE(events().empty()) << "identity is applied silently";
 }
 
@@ -252,13 +252,13 @@ TEST_F(Dispatcher, FirmwareNoticesDeriveTheMachineState) {
     feed(R"({"jsonrpc":"2.0","method":"notify_klippy_ready"})");
     feed(R"({"jsonrpc":"2.0","method":"notify_klippy_ready"})");
     ASSERT_EQ(events().size(), 5u);
-    EXPECT_EQ(events()[1].status.klippy_state, 3);
-    EXPECT_EQ(events()[1].status.machine_state, 7) << "not still 'printing'";
-    EXPECT_EQ(events()[2].status.klippy_state, 4);
-    EXPECT_EQ(events()[2].status.machine_state, 7);
-    EXPECT_EQ(events()[3].status.klippy_state, 1);
-    EXPECT_EQ(events()[3].status.machine_state, 5);
-    EXPECT_EQ(events()[4].status.klippy_state, 1) << "reported every time";
+    EXPECT_EQ(events()[1].status.klippy_state, pemra::klippy_state::disconnected);
+    EXPECT_EQ(events()[1].status.machine_state, pemra::machine_state::firmware_down) << "not still 'printing'";
+    EXPECT_EQ(events()[2].status.klippy_state, pemra::klippy_state::shutdown);
+    EXPECT_EQ(events()[2].status.machine_state, pemra::machine_state::firmware_down);
+    EXPECT_EQ(events()[3].status.klippy_state, pemra::klippy_state::ready);
+    EXPECT_EQ(events()[3].status.machine_state, pemra::machine_state::busy);
+    EXPECT_EQ(events()[4].status.klippy_state, pemra::klippy_state::ready) << "reported every time";
     // After a firmware restart the printer has dropped the subscription: the
     // object list is asked for again, as the tracked discovery request.
     const auto q = queued();
@@ -271,7 +271,7 @@ TEST_F(Dispatcher, IdentityIsAppliedSilently) {
     feed(R"({"jsonrpc":"2.0","result":{"state":"ready","hostname":"pemra","cpu_info":"4 core","software_version":"v1"},"id":3})");
     EXPECT_TRUE(events().empty());
     EXPECT_EQ(record->session.status.hostname, "Pemra A2");
-    EXPECT_EQ(record->session.status.klippy_state, 1);
+    EXPECT_EQ(record->session.status.klippy_state, pemra::klippy_state::ready);
     EXPECT_EQ(record->session.status.software_version, "v1");
 }
 

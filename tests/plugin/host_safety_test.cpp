@@ -177,13 +177,19 @@ TEST_F(HostSafety, HostLockHeldAroundExportsAndInsideCallbacks) {
 TEST_F(HostSafety, ExportsCalledFromInsideAStatusCallback) {
     // Callbacks run on the network thread, and the README lets them call any
     // export but destroy: the first printer up asks for its files and
-    // connects the second; the second up disconnects the first.
+    // connects the second; the second up, once the files are listed,
+    // disconnects the first.
     printer_sim::Printer first, second;
     void* agent = create();
     HostEvents events;  // outlives the agent's callbacks: destroyed after it
     std::atomic<int> step{0};
+    std::atomic<bool> listed{false};
     const auto record_status = events.status_fn();
-    HOST_FN(lib, pemra_set_file_list_arrived_fn)(agent, events.text_fn("file_list"));
+    const auto record_list = events.text_fn("file_list");
+    HOST_FN(lib, pemra_set_file_list_arrived_fn)(agent, [&, record_list](std::string id, std::string text) {
+        record_list(id, text);
+        listed = true;
+    });
     HOST_FN(lib, pemra_set_machine_status_changed_fn)(agent, [&, record_status](std::string id, MachineStatus s) {
         const bool live = test_host::is_live(s);
         record_status(id, s);
@@ -191,7 +197,9 @@ TEST_F(HostSafety, ExportsCalledFromInsideAStatusCallback) {
             step = 1;
             EXPECT_EQ(HOST_FN(lib, pemra_get_file_list_fn)(agent, "first"), 0);
             connect(agent, "second", second);
-        } else if (id == "second" && live && step == 1) {
+        } else if (id == "second" && live && step == 1 && listed) {
+            // Only once the first printer has answered the request: the
+            // second streams status, so a later report of it comes here.
             step = 2;
             EXPECT_EQ(HOST_FN(lib, pemra_network_disconnect_printer)(agent, "first"), 0);
         }

@@ -91,15 +91,15 @@ TEST_F(Inbound, APrintRunsToCompleteWithRisingProgressAndTheLastJob) {
     auto& printer = add_printer(options);
     connect_live("p1", printer);
     ASSERT_EQ(printer.start_print("calibration_cube_0.2mm_PLA.gcode"), "ok");
-    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.print_state == 4; }, 15s));
+    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.print_state == pemra::print_state::complete; }, 15s));
     ASSERT_TRUE(events.wait_kind("history_changed", 1));
 
     double last_progress = -1;
     bool rose = false, printing_seen = false;
     for (const auto& s : events.statuses("p1")) {
-        if (s.print_state != 2) continue;
+        if (s.print_state != pemra::print_state::printing) continue;
         printing_seen = true;
-        EXPECT_EQ(s.machine_state, 5);
+        EXPECT_EQ(s.machine_state, pemra::machine_state::busy);
         EXPECT_GE(s.virtual_sdcard.progress, last_progress) << "progress never goes back";
         rose |= last_progress >= 0 && s.virtual_sdcard.progress > last_progress;
         last_progress = s.virtual_sdcard.progress;
@@ -108,8 +108,8 @@ TEST_F(Inbound, APrintRunsToCompleteWithRisingProgressAndTheLastJob) {
     EXPECT_TRUE(printing_seen);
     EXPECT_TRUE(rose);
     const auto done = events.statuses("p1").back();
-    EXPECT_EQ(done.print_state, 4);
-    EXPECT_EQ(done.machine_state, 4);
+    EXPECT_EQ(done.print_state, pemra::print_state::complete);
+    EXPECT_EQ(done.machine_state, pemra::machine_state::idle);
     EXPECT_EQ(done.last_job.filename, "calibration_cube_0.2mm_PLA.gcode");
     EXPECT_FALSE(done.last_job.job_id.empty());
     EXPECT_EQ(done.last_job.uuid, "3f1c2a5e-8d41-4b2e-9a77-1c0de4f5a201");
@@ -157,7 +157,7 @@ TEST_F(Inbound, LastJobIsFetchedWhenAPrintFileIsLoaded) {
     ASSERT_TRUE(printer.wait_for_text(std::string(pemra::protocol::requests::kLastHistoryText), 5s));
     ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return !s.last_job.job_id.empty(); }));
     const auto s = events.statuses("p1").back();
-    EXPECT_EQ(s.print_state, 2);
+    EXPECT_EQ(s.print_state, pemra::print_state::printing);
     EXPECT_EQ(s.last_job.filename, "boat_test_0.15mm_PETG.gcode") << "the running job is the newest";
 }
 
@@ -205,8 +205,8 @@ TEST_F(Inbound, FirmwareRestartIsFollowedBySubscriptionAtOnce) {
     printer.clear_received();
     events.clear();
     printer.begin_restart();
-    ASSERT_TRUE(events.wait_in_order("p1", {[](const MachineStatus& s) { return s.klippy_state == 3; },
-                                            [](const MachineStatus& s) { return s.klippy_state == 1; }}));
+    ASSERT_TRUE(events.wait_in_order("p1", {[](const MachineStatus& s) { return s.klippy_state == pemra::klippy_state::disconnected; },
+                                            [](const MachineStatus& s) { return s.klippy_state == pemra::klippy_state::ready; }}));
     const auto ready_at = events.of("status", "p1").back().at;
     // Fresh status keeps coming after ready, though the restart dropped the subscription.
     ASSERT_TRUE(events.wait(
@@ -216,7 +216,7 @@ TEST_F(Inbound, FirmwareRestartIsFollowedBySubscriptionAtOnce) {
         5s));
     ASSERT_TRUE(round_trip("p1", printer));
     EXPECT_EQ(frames_with_id(printer, 2).size(), 1u) << "subscribed once again, not twice";
-    EXPECT_EQ(events.statuses("p1").back().machine_state, 4);
+    EXPECT_EQ(events.statuses("p1").back().machine_state, pemra::machine_state::idle);
 }
 
 TEST_F(Inbound, FirmwareStatesReachTheHostWithTheMachineState) {
@@ -226,17 +226,17 @@ TEST_F(Inbound, FirmwareStatesReachTheHostWithTheMachineState) {
     auto& printer = add_printer(options);
     connect_live("p1", printer);
     ASSERT_EQ(printer.start_print("calibration_cube_0.2mm_PLA.gcode"), "ok");
-    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.machine_state == 5; }));
+    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.machine_state == pemra::machine_state::busy; }));
     events.clear();
     printer.klippy_disconnected();
-    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.klippy_state == 3; }));
+    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.klippy_state == pemra::klippy_state::disconnected; }));
     for (const auto& s : events.statuses("p1")) {
-        if (s.klippy_state == 3) {
-            EXPECT_EQ(s.machine_state, 7) << "no longer reported as printing";
+        if (s.klippy_state == pemra::klippy_state::disconnected) {
+            EXPECT_EQ(s.machine_state, pemra::machine_state::firmware_down) << "no longer reported as printing";
         }
     }
     printer.klippy_ready();
-    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.klippy_state == 1 && s.machine_state == 5; }));
+    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.klippy_state == pemra::klippy_state::ready && s.machine_state == pemra::machine_state::busy; }));
 }
 
 TEST_F(Inbound, ObjectNamesWithListSyntaxStillSubscribe) {

@@ -35,17 +35,17 @@ protected:
 };
 
 bool firmware_down(const MachineStatus& s) {
-    return s.connect_state == 1 && s.klippy_state == 3 && s.machine_state == 7;
+    return s.connect_state == pemra::connect_state::open && s.klippy_state == pemra::klippy_state::disconnected && s.machine_state == pemra::machine_state::firmware_down;
 }
 
 TEST_F(PrinterStates, FirmwareDownIsReportedThenComesUpWithItsName) {
     auto& printer = connect_with_firmware("disconnected");
     ASSERT_TRUE(events.wait_status("p1", firmware_down, 5s)) << "the 503 replies tell the host at once";
-    EXPECT_EQ(events.statuses("p1").front().klippy_state, 3) << "the first report already says so";
+    EXPECT_EQ(events.statuses("p1").front().klippy_state, pemra::klippy_state::disconnected) << "the first report already says so";
 
     printer.clear_received();
     printer.klippy_ready();
-    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return is_live(s) && s.klippy_state == 1; }, 5s));
+    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return is_live(s) && s.klippy_state == pemra::klippy_state::ready; }, 5s));
     // The name was never told while the firmware was down: it is asked for again.
     ASSERT_TRUE(printer.wait_for_text(std::string(kPrinterInfoText), 5s));
     ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.hostname == "printer-sim"; }, 5s));
@@ -66,10 +66,10 @@ TEST_F(PrinterStates, WorkingPrinterIsNotAskedForItsNameTwice) {
 
 TEST_F(PrinterStates, FirmwareHaltedByAnErrorIsNotAnIdlePrinter) {
     connect_with_firmware("error");
-    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.connect_state == 1; }, 5s));
+    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return s.connect_state == pemra::connect_state::open; }, 5s));
     const auto s = events.statuses("p1").back();
-    EXPECT_EQ(s.klippy_state, 4);
-    EXPECT_EQ(s.machine_state, 7);
+    EXPECT_EQ(s.klippy_state, pemra::klippy_state::shutdown);
+    EXPECT_EQ(s.machine_state, pemra::machine_state::firmware_down);
     EXPECT_EQ(s.webhooks.state, "error");
     EXPECT_NE(s.webhooks.state_message.find("Unable to connect"), std::string::npos);
 }

@@ -53,16 +53,16 @@ TEST(PrinterIdentity, StateNameAndVersion) {
     MachineStatus s;
     s.hostname = "kept";
     apply_printer_info(s, test_json::Parsed(json{{"state", "shutdown"}, {"software_version", "v0.12.0"}}));
-    EXPECT_EQ(s.klippy_state, 4);
+    EXPECT_EQ(s.klippy_state, pemra::klippy_state::shutdown);
     EXPECT_EQ(s.hostname, "kept") << "no hostname, no renaming";
     EXPECT_EQ(s.software_version, "v0.12.0");
     apply_printer_info(s, test_json::Parsed(json{{"state", "startup"}}));
-    EXPECT_EQ(s.klippy_state, 4) << "unknown states change nothing";
+    EXPECT_EQ(s.klippy_state, pemra::klippy_state::shutdown) << "unknown states change nothing";
     apply_printer_info(s, test_json::Parsed(json{{"state", "disconnected"}, {"hostname", nullptr}}));
-    EXPECT_EQ(s.klippy_state, 3);
+    EXPECT_EQ(s.klippy_state, pemra::klippy_state::disconnected);
     EXPECT_EQ(s.hostname, "kept");
     apply_printer_info(s, test_json::Parsed(json{{"state", "ready"}}));
-    EXPECT_EQ(s.klippy_state, 1);
+    EXPECT_EQ(s.klippy_state, pemra::klippy_state::ready);
     EXPECT_THROW(apply_printer_info(s, test_json::Parsed(json{{"state", 1}})), pemra::json_read::ReadError);
     EXPECT_THROW(apply_printer_info(s, test_json::Parsed(json{{"state", "ready"}, {"hostname", 7}})), pemra::json_read::ReadError);
 }

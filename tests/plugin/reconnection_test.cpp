@@ -19,8 +19,8 @@ namespace {
 using namespace test_host;
 using Clock = std::chrono::steady_clock;
 
-bool is_reconnecting(const MachineStatus& s) { return s.machine_state == 1; }
-bool lost_heartbeat(const MachineStatus& s) { return s.connect_state == 1 && s.heartbeat == 1; }
+bool is_reconnecting(const MachineStatus& s) { return s.machine_state == pemra::machine_state::reconnecting; }
+bool lost_heartbeat(const MachineStatus& s) { return s.connect_state == pemra::connect_state::open && s.heartbeat == pemra::heartbeat::pong_timed_out; }
 
 // Quick attempts at 100 ms, then every 200 ms, for 2 s; no liveness pass.
 pemra::Timings quick_timings() {
@@ -188,7 +188,7 @@ TEST_F(Reconnection, SilentPrinterGoesOfflineAndComesBackWhenItAnswers) {
     EXPECT_TRUE(LogEnvironment::wait_for("no sign of life from p1"));
 
     printer.go_silent(false);
-    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return is_live(s) && s.heartbeat == 2; }, 5s));
+    ASSERT_TRUE(events.wait_status("p1", [](const MachineStatus& s) { return is_live(s) && s.heartbeat == pemra::heartbeat::alive; }, 5s));
 }
 
 TEST_F(Reconnection, APrinterThatAnswersPingsOrSendsFramesKeepsItsLink) {

@@ -66,7 +66,7 @@ int main() {
     void* agent = HOST_FN(lib, pemra_network_create_agent)("", 0);
     std::atomic<bool> live{false};
     HOST_FN(lib, pemra_set_machine_status_changed_fn)(agent, [&](std::string, MachineStatus s) {
-        if (s.connect_state == 1 && s.machine_state >= 4) live = true;
+        if (s.connect_state == pemra::connect_state::open && s.machine_state >= pemra::machine_state::idle) live = true;
     });
     HOST_FN(lib, pemra_network_start)(agent);
     HOST_FN(lib, pemra_network_connect_printer)(agent, "p1", address, "", "");

@@ -42,7 +42,7 @@ TEST(SimPluginLoad, PluginConnectsAndSubscribes) {
     const bool got_two = printer.wait_received(
         [](const std::vector<printer_sim::ReceivedFrame>& frames) { return frames.size() >= 2; }, 5000ms);
     const bool connected =
-        events.wait_status("printer-1", [](const MachineStatus& s) { return s.connect_state == 1; }, 5000ms);
+        events.wait_status("printer-1", [](const MachineStatus& s) { return s.connect_state == pemra::connect_state::open; }, 5000ms);
     const auto frames = printer.received();
     plugin.pemra_network_destroy_agent(agent);
 

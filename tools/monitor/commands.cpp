@@ -136,7 +136,7 @@ int run_command(const Options& o, const PluginApi& api, Output& out) {
         if (e.kind == EventKind::error) return is_refusal(e.text);
         if (e.kind != EventKind::status) return false;
         trouble = firmware_trouble(e.status);
-        return e.status.connect_state == 3 || is_up(e.status);
+        return e.status.connect_state == pemra::connect_state::closed || is_up(e.status);
     });
     if (up.interrupted) {
         complain("interrupted");
@@ -151,7 +151,7 @@ int run_command(const Options& o, const PluginApi& api, Output& out) {
         complain("printer " + printer.id + " at " + printer.address + " refused this host: " + up.event->text);
         return exit_code::unreachable;
     }
-    if (up.event->status.connect_state == 3) {
+    if (up.event->status.connect_state == pemra::connect_state::closed) {
         complain("cannot reach printer " + printer.id + " at " + printer.address);
         return exit_code::unreachable;
     }
@@ -164,7 +164,7 @@ int run_command(const Options& o, const PluginApi& api, Output& out) {
     }
     const EventKind wanted = *reply_kind(o.command);
     const Waited reply = wait_for(queue, printer.id, after(o.timeout), [&](const Event& e) {
-        return e.kind == wanted || (e.kind == EventKind::status && e.status.connect_state == 3);
+        return e.kind == wanted || (e.kind == EventKind::status && e.status.connect_state == pemra::connect_state::closed);
     });
     if (reply.interrupted) {
         complain("interrupted");

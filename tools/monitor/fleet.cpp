@@ -69,10 +69,10 @@ void Fleet::apply_status(PrinterRow& row, const Event& event, Outcome& out) {
         }
     }
     if (is_up(now) && (first || !is_up(before))) out.wants_last_job = true;
-    if (now.connect_state != 1) return;
+    if (now.connect_state != pemra::connect_state::open) return;
 
     const Label firmware = firmware_label(now);
-    if (!first && before.connect_state == 1 && firmware.text != firmware_label(before).text) {
+    if (!first && before.connect_state == pemra::connect_state::open && firmware.text != firmware_label(before).text) {
         tell("firmware " + firmware.text, firmware.tone);
     }
     if (first || now.print_state != before.print_state) {

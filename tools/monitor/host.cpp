@@ -28,7 +28,7 @@ Host::Host(const PluginApi& api, const std::string& log_dir, int log_level, Even
     api_.pemra_set_machine_status_changed_fn(agent_, [this, q](std::string id, MachineStatus status) {
         {
             std::lock_guard<std::mutex> lock(open_mutex_);
-            if (status.connect_state == 1) {
+            if (status.connect_state == pemra::connect_state::open) {
                 open_.insert(id);
             } else {
                 open_.erase(id);
@@ -93,7 +93,7 @@ void Host::shut_down() {
     while (!closing.empty() && std::chrono::steady_clock::now() < deadline) {
         queue_.wait(deadline);
         for (const Event& event : queue_.take()) {
-            if (event.kind == EventKind::status && event.status.connect_state == 3) closing.erase(event.device_id);
+            if (event.kind == EventKind::status && event.status.connect_state == pemra::connect_state::closed) closing.erase(event.device_id);
         }
     }
     api_.pemra_network_destroy_agent(agent_);

@@ -9,19 +9,21 @@
 namespace monitor {
 
 Label link_label(const MachineStatus& s) {
-    if (s.machine_state == 1) return {"reconnect", Tone::warn};
-    if (s.connect_state == 3) return {"offline", Tone::bad};
-    if (s.connect_state == 1) return s.heartbeat == 1 ? Label{"no pong", Tone::warn} : Label{"online", Tone::good};
+    if (s.machine_state == pemra::machine_state::reconnecting) return {"reconnect", Tone::warn};
+    if (s.connect_state == pemra::connect_state::closed) return {"offline", Tone::bad};
+    if (s.connect_state == pemra::connect_state::open) {
+        return s.heartbeat == pemra::heartbeat::pong_timed_out ? Label{"no pong", Tone::warn} : Label{"online", Tone::good};
+    }
     return {"connecting", Tone::dim};
 }
 
 Label firmware_label(const MachineStatus& s) {
-    if (s.connect_state != 1) return {"-", Tone::dim};
+    if (s.connect_state != pemra::connect_state::open) return {"-", Tone::dim};
     switch (s.klippy_state) {
-        case 1: return {"ready", Tone::good};
-        case 3: return {"disconnected", Tone::warn};
+        case pemra::klippy_state::ready: return {"ready", Tone::good};
+        case pemra::klippy_state::disconnected: return {"disconnected", Tone::warn};
         // Halted by an error reads "error" in the firmware's own status.
-        case 4: return {s.webhooks.state == "error" ? "error" : "shutdown", Tone::bad};
+        case pemra::klippy_state::shutdown: return {s.webhooks.state == "error" ? "error" : "shutdown", Tone::bad};
         default: break;
     }
     if (!s.webhooks.state.empty()) return {s.webhooks.state, s.webhooks.state == "error" ? Tone::bad : Tone::warn};
@@ -29,26 +31,28 @@ Label firmware_label(const MachineStatus& s) {
 }
 
 Label print_label(const MachineStatus& s) {
-    if (s.connect_state != 1) return {"-", Tone::dim};
+    if (s.connect_state != pemra::connect_state::open) return {"-", Tone::dim};
     switch (s.print_state) {
-        case 1: return {"standby", Tone::plain};
-        case 2: return {"printing", Tone::busy};
-        case 3: return {"paused", Tone::warn};
-        case 4: return {"complete", Tone::good};
-        case 5: return {"cancelled", Tone::warn};
-        case 6: return {"error", Tone::bad};
+        case pemra::print_state::standby: return {"standby", Tone::plain};
+        case pemra::print_state::printing: return {"printing", Tone::busy};
+        case pemra::print_state::paused: return {"paused", Tone::warn};
+        case pemra::print_state::complete: return {"complete", Tone::good};
+        case pemra::print_state::cancelled: return {"cancelled", Tone::warn};
+        case pemra::print_state::error: return {"error", Tone::bad};
         default: return {"-", Tone::dim};
     }
 }
 
-bool is_up(const MachineStatus& s) { return s.connect_state == 1 && s.machine_state >= 4; }
+bool is_up(const MachineStatus& s) {
+    return s.connect_state == pemra::connect_state::open && s.machine_state >= pemra::machine_state::idle;
+}
 
 bool is_refusal(const std::string& notice) { return notice == "Unauthorized"; }
 
 std::string firmware_trouble(const MachineStatus& s) {
-    if (s.connect_state != 1) return {};
-    if (s.klippy_state == 3) return "its firmware is not running";
-    if (s.klippy_state == 4) {
+    if (s.connect_state != pemra::connect_state::open) return {};
+    if (s.klippy_state == pemra::klippy_state::disconnected) return "its firmware is not running";
+    if (s.klippy_state == pemra::klippy_state::shutdown) {
         const std::string why = s.webhooks.state_message.substr(0, s.webhooks.state_message.find('\n'));
         return std::string(s.webhooks.state == "error" ? "its firmware is halted" : "its firmware is shut down") +
                (why.empty() ? "" : " (" + why + ")");

@@ -48,7 +48,7 @@ double progress_of(const MachineStatus& s) {
     return std::isfinite(p) ? std::clamp(p, 0.0, 1.0) : 0.0;
 }
 
-bool has_job(const MachineStatus& s) { return s.print_state >= 2 && s.print_state <= 6; }
+bool has_job(const MachineStatus& s) { return s.print_state >= pemra::print_state::printing && s.print_state <= pemra::print_state::error; }
 
 Cell heater(double temperature, double target) {
     if (target <= 0) return {format("%.0f", temperature, 0), Tone::dim};
@@ -80,7 +80,7 @@ std::vector<Cell> cells_of(const PrinterRow& row, bool utf8) {
     c[kHost] = s.hostname.empty() ? Cell{row.target.address, Tone::dim} : Cell{s.hostname, Tone::plain};
     if (!row.last_job.empty()) c[kLastJob] = {row.last_job, Tone::plain};
     if (!row.notice.empty()) c[kNotice] = {row.notice + " " + clock_text(row.notice_time), Tone::bad};
-    if (s.connect_state != 1) return c;
+    if (s.connect_state != pemra::connect_state::open) return c;
 
     const Label firmware = firmware_label(s);
     c[kFirmware] = {firmware.text, firmware.tone};
@@ -239,7 +239,7 @@ std::string plain_row(const PrinterRow& row) {
     std::string line = row.target.id + ":";
     if (!row.have_status) return line + " connecting to " + row.target.address;
     line += " " + link_label(s).text;
-    if (s.connect_state == 1) {
+    if (s.connect_state == pemra::connect_state::open) {
         line += ", firmware " + firmware_label(s).text;
         if (!s.hostname.empty()) line += ", host " + s.hostname;
         line += ", " + print_label(s).text;

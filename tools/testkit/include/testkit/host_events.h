@@ -165,7 +165,7 @@ void within(std::chrono::milliseconds limit, const char* what, Fn fn) {
 }
 
 // Online with a live subscription: what the host sees once a printer is up.
-inline bool is_live(const MachineStatus& s) { return s.connect_state == 1 && s.machine_state >= 4; }
-inline bool is_offline(const MachineStatus& s) { return s.connect_state == 3 && s.machine_state == 2; }
+inline bool is_live(const MachineStatus& s) { return s.connect_state == pemra::connect_state::open && s.machine_state >= pemra::machine_state::idle; }
+inline bool is_offline(const MachineStatus& s) { return s.connect_state == pemra::connect_state::closed && s.machine_state == pemra::machine_state::offline; }
 
 }  // namespace testkit
