@@ -199,6 +199,13 @@ TEST_F(Reconnection, APrinterThatAnswersPingsOrSendsFramesKeepsItsLink) {
     auto& frames_only = add_printer(chatty);
     connect_live("pongs", pongs_only);
     connect_live("frames", frames_only);
+    // The plug-in's own view of each link: a drop and a new connection would
+    // change the record's generation. (A printer's count of connections can
+    // include a stray attempt by another test's agent at a port it used to
+    // have.)
+    const auto generation_of = [&](const char* id) { return agent->find_connection(id)->generation.load(); };
+    const auto pongs_generation = generation_of("pongs");
+    const auto frames_generation = generation_of("frames");
     pongs_only.pause_status_updates(true);
     pongs_only.pause_proc_stats(true);
     pongs_only.set_method_fault("printer.objects.list", {std::chrono::milliseconds(0), true, 0, {}});
@@ -213,8 +220,8 @@ TEST_F(Reconnection, APrinterThatAnswersPingsOrSendsFramesKeepsItsLink) {
         const auto statuses = events.statuses(id);
         EXPECT_EQ(std::count_if(statuses.begin(), statuses.end(), is_offline), 0) << id;
     }
-    EXPECT_EQ(pongs_only.counters().opened, 1u);
-    EXPECT_EQ(frames_only.counters().opened, 1u);
+    EXPECT_EQ(generation_of("pongs"), pongs_generation);
+    EXPECT_EQ(generation_of("frames"), frames_generation);
 }
 
 TEST_F(Reconnection, ABusyNetworkThreadIsNotTakenForASilentPrinter) {
