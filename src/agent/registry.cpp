@@ -9,10 +9,11 @@
 #include <utility>
 
 #include "agent/printer_manager.h"
-#include "base/log.h"
 #include "base/exception_firewall.h"
+#include "base/log.h"
 #include "connection/printer_connection.h"
 #include "connection/ws_client.h"
+#include "status/status_readers.h"
 
 namespace pemra {
 namespace {
@@ -107,7 +108,7 @@ void PrinterManager::report_offline_without_record(const std::string& device_id)
     post([this, device_id] {
         MachineStatus offline;
         offline.connect_state = connect_state::closed;
-        offline.machine_state = machine_state::offline;
+        status::derive_states(offline);
         report_machine_status(device_id, offline);
     });
 }

@@ -7,9 +7,9 @@
 #include <utility>
 
 #include "agent/printer_manager.h"
+#include "base/exception_firewall.h"
 #include "base/log.h"
 #include "base/trace.h"
-#include "base/exception_firewall.h"
 #include "connection/printer_connection.h"
 
 namespace pemra {

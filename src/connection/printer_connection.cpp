@@ -9,6 +9,7 @@
 
 #include "base/log.h"
 #include "connection/ws_client.h"
+#include "status/status_readers.h"
 
 namespace pemra {
 
@@ -25,10 +26,9 @@ std::uint32_t jitter_seed(const std::string& device_id, const void* record) {
 
 PrinterConnection::PrinterConnection(std::string device_id, ConnectionHandle handle, std::string connect_uri,
                                      const QuickRetryTiming& quick_retry)
-    : id(device_id),
+    : session(std::move(device_id)),
       hdl(std::move(handle)),
       uri(std::move(connect_uri)),
-      session(std::move(device_id)),
       rhythm(quick_retry, jitter_seed(id, this)) {}
 
 void PrinterConnection::send(WsClient* endpoint, ConnectionHandle handle, std::int32_t request_id,
@@ -60,7 +60,7 @@ void PrinterConnection::announce_reconnect(ConnectionOwner* agent) {
 
 void PrinterConnection::report_offline(ConnectionOwner* agent) {
     session.status.connect_state = connect_state::closed;
-    session.status.machine_state = machine_state::offline;
+    status::derive_states(session.status);
     session.report_status(*agent);
 }
 

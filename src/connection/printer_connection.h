@@ -74,7 +74,9 @@ public:
     bool is_current(std::uint64_t gen) const { return generation.load() == gen; }
     ConnectionState current_state() const { return state.load(); }
 
-    const std::string id;
+    // The conversation, and the printer's device id it was opened with.
+    protocol::PrinterSession session;
+    const std::string& id = session.id;
     ConnectionHandle hdl;                         // guarded by connections_mutex_
     std::atomic<ConnectionState> state{ConnectionState::connecting};
     std::string uri;                              // guarded by connections_mutex_
@@ -82,7 +84,6 @@ public:
     std::atomic<bool> removed{false};             // left the registry through close
     std::string server = "N/A";                   // io_thread
     std::string error_reason;                     // io_thread
-    protocol::PrinterSession session;
 
     // ---- io_thread only --------------------------------------------------------
     ReconnectRhythm rhythm;

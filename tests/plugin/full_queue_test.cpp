@@ -56,10 +56,9 @@ TEST_F(FullQueue, TheNetworkThreadDropsAndLogsAndThePassAsksAgain) {
     EXPECT_GE(frames_with_id(printer, 1).size(), 1u);
 }
 
-// The send path promises that a tracked request the network thread drops is
-// sent again by the liveness pass. The identity request is not: it is
-// dropped before it is remembered as pending, so the host never learns the
-// printer's name. Enable once that is fixed.
+// A tracked request the network thread drops waits among the printer's
+// pending requests and goes out with the next pass: the identity request
+// dropped at the open still names the printer.
 TEST_F(FullQueue, TheDroppedIdentityRequestIsAskedAgain) {
     start_agent();
     auto& printer = add_printer();

@@ -10,8 +10,8 @@
 #include <string>
 
 #include <nlohmann/json.hpp>
-#include <simdjson.h>
 
+#include "protocol/frame_parser.h"
 #include "status/json_read.h"
 
 namespace test_json {
@@ -19,9 +19,11 @@ namespace test_json {
 class Parsed {
 public:
     explicit Parsed(const std::string& text) {
-        auto result = parser_.parse(text);
-        if (result.error()) throw std::invalid_argument("test JSON does not parse: " + text);
-        root_ = result.value_unsafe();
+        const auto result = parser_.parse(text);
+        if (result.outcome != pemra::protocol::FrameParser::Outcome::parsed) {
+            throw std::invalid_argument("test JSON does not parse: " + text);
+        }
+        root_ = result.root;
     }
     explicit Parsed(const char* text) : Parsed(std::string(text)) {}
     explicit Parsed(const nlohmann::json& value) : Parsed(value.dump()) {}
@@ -32,7 +34,7 @@ public:
     pemra::json_read::Element root() const { return root_; }
 
 private:
-    simdjson::dom::parser parser_;
+    pemra::protocol::FrameParser parser_;
     pemra::json_read::Element root_;
 };
 
