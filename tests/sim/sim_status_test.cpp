@@ -3,7 +3,9 @@
 //
 // Subscriptions and the periodic notifications: content, rate and sizes.
 #include <algorithm>
+#include <cmath>
 #include <numeric>
+#include <thread>
 
 #include "sim_fixture.h"
 
@@ -230,6 +232,42 @@ TEST_F(SimTest, StampedFramesCarryTheSendTime) {
         // Microsecond resolution: at most six decimals.
         EXPECT_NEAR(stamp * 1e6, std::round(stamp * 1e6), 0.01);
     }
+}
+
+TEST_F(SimTest, NumberedFramesAreConsecutiveForEverySubscriber) {
+    auto options = fast_options();
+    options.number_frames = true;
+    start(options);
+    subscribe_all();
+    ASSERT_TRUE(client->wait_notifications("notify_status_update", 3, 2000ms));
+    // A later subscriber's reply publishes the status too, and pauses and
+    // silence send nothing: none of them may use up a number.
+    TestClient second;
+    ASSERT_TRUE(connect(second));
+    const auto reply = second.call("printer.objects.subscribe", all_objects(printer->options().objects), 3);
+    EXPECT_GE(reply["result"]["status"]["toolhead"]["estimated_print_time"].get<double>(), 0.0) << "the reply is not a frame";
+    printer->pause_status_updates(true);
+    std::this_thread::sleep_for(150ms);
+    printer->pause_status_updates(false);
+    printer->go_silent(true);
+    std::this_thread::sleep_for(150ms);
+    printer->go_silent(false);
+    ASSERT_TRUE(second.wait_notifications("notify_status_update", 4, 2000ms));
+
+    auto numbers_of = [](const std::vector<Frame>& frames) {
+        std::vector<long> numbers;
+        for (const auto& f : frames) {
+            numbers.push_back(std::lround(-f.json["params"][0]["toolhead"]["estimated_print_time"].get<double>()));
+        }
+        return numbers;
+    };
+    const auto first = numbers_of(client->notifications("notify_status_update"));
+    const auto later = numbers_of(second.notifications("notify_status_update"));
+    EXPECT_EQ(first.front(), 1);
+    for (const auto* numbers : {&first, &later}) {
+        for (std::size_t i = 1; i < numbers->size(); ++i) EXPECT_EQ((*numbers)[i], (*numbers)[i - 1] + 1) << "frame " << i;
+    }
+    EXPECT_GT(later.front(), first.front());
 }
 
 }  // namespace

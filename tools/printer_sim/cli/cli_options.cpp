@@ -92,6 +92,8 @@ Printing
   --stamp-send-time      put the sender's wall-clock time (seconds since the
                          epoch, microsecond resolution) into
                          toolhead.estimated_print_time of every status frame
+  --number-frames        put -N into toolhead.estimated_print_time of the
+                         printer's Nth status frame, to count lost frames
 
 Object list
   --without-object NAME  leave NAME out of printer.objects.list (repeatable)
@@ -108,6 +110,12 @@ Faults
   --method-delay M=MS    answer method M MS milliseconds late (repeatable)
   --method-drop M        never answer method M (repeatable)
   --method-error M=C:TEXT  answer method M with error code C and message TEXT
+  --chaos SEC            random faults: each printer meets one every SEC
+                         seconds on average (drops, server restarts, withheld
+                         pongs, held, refused and stalled handshakes, error
+                         replies, paused status, silence, malformed frames),
+                         each lasting 1 to 20 s; SIGUSR1 ends them all
+  --chaos-seed N         the faults' random seed (default 1)
 
 Output
   --quiet                print nothing but errors
@@ -182,6 +190,13 @@ CliOptions parse_command_line(int argc, const char* const* argv) {
             const double seconds = parse_number(arg, value());
             if (seconds <= 0) throw std::invalid_argument("--print-duration: must be above 0");
             o.printer.print_duration = std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000));
+        } else if (arg == "--number-frames") {
+            o.printer.number_frames = true;
+        } else if (arg == "--chaos") {
+            o.chaos_s = parse_number(arg, value());
+            if (o.chaos_s < 0) throw std::invalid_argument("--chaos: must not be negative");
+        } else if (arg == "--chaos-seed") {
+            o.chaos_seed = static_cast<std::uint64_t>(parse_integer(arg, value(), 0, 2147483647L));
         } else if (arg == "--stamp-send-time") {
             o.printer.stamp_send_time = true;
         } else if (arg == "--without-object") {

@@ -36,6 +36,10 @@ struct CliOptions {
     bool no_status_updates = false;
     bool no_proc_stats = false;
     std::map<std::string, MethodFault> method_faults;
+    // Random faults for every printer, one per this many seconds on
+    // average (0: none), drawn from chaos_seed.
+    double chaos_s = 0;
+    std::uint64_t chaos_seed = 1;
     bool quiet = false;
     bool verbose = false;
     bool help = false;

@@ -11,7 +11,9 @@
 #include <fstream>
 #include <string>
 #include <iostream>
+#include <memory>
 
+#include "chaos.h"
 #include "cli_options.h"
 #include "printer_sim/printer_group.h"
 
@@ -75,6 +77,7 @@ int main(int argc, char** argv) {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGUSR1);  // ends the random faults
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     const int printing = cli::printing_count(options);
@@ -120,9 +123,27 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
 
+    std::unique_ptr<cli::Chaos> chaos;
+    if (options.chaos_s > 0) {
+        cli::ChaosSettings settings;
+        settings.mean_interval = std::chrono::milliseconds(static_cast<std::int64_t>(options.chaos_s * 1000));
+        settings.seed = options.chaos_seed;
+        chaos = std::make_unique<cli::Chaos>(group, settings);
+    }
+
     int signal_number = 0;
-    sigwait(&signals, &signal_number);
+    for (;;) {
+        sigwait(&signals, &signal_number);
+        if (signal_number != SIGUSR1) break;
+        if (chaos) {
+            chaos->calm();
+            // On standard error, which a client running the farm keeps open.
+            std::fprintf(stderr, "chaos over: %s\n", chaos->summary().c_str());
+        }
+    }
     if (!options.quiet) std::printf("stopping on signal %d\n", signal_number);
+    if (chaos) chaos->calm();
+    chaos.reset();
     group.stop();
     return 0;
 }

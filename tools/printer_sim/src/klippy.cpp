@@ -281,6 +281,10 @@ void Klippy::advance(Clock::time_point now) {
     }
 }
 
+void Klippy::number_frame(std::uint64_t number) {
+    board_.set_number(ids_->th_estimated_print_time, -static_cast<double>(number));
+}
+
 void Klippy::publish(Clock::time_point now, bool stamp_send_time) {
     FieldIds& f = *ids_;
     StatusBoard& b = board_;

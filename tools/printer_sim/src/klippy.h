@@ -77,6 +77,10 @@ public:
     double eventtime(Clock::time_point now) const;
     // Writes the current state of every object into the board.
     void publish(Clock::time_point now, bool stamp_send_time);
+    // Overwrites toolhead.estimated_print_time with -number: a value no
+    // real printer reports, so a client can tell numbered frames apart and
+    // count the ones it missed.
+    void number_frame(std::uint64_t number);
     // Moves the machine statistics on and writes them (mcu, system_stats).
     void publish_stats(Clock::time_point now);
     const MachineStats& machine_stats() const { return stats_; }

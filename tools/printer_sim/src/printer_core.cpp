@@ -352,7 +352,9 @@ void PrinterCore::schedule_tick() {
 void PrinterCore::tick() {
     const auto now = Clock::now();
     klippy_.advance(now);
-    if (!status_paused_) send_status_updates(now);
+    // A hung server sends nothing; its frames are not numbered either, so
+    // a client that stays connected through it has lost none.
+    if (!status_paused_ && !silent_) send_status_updates(now);
     flush_deferred();
 }
 
@@ -362,6 +364,9 @@ void PrinterCore::send_status_updates(Clock::time_point now) {
     if (!any) return;
 
     klippy_.publish(now, options_.stamp_send_time);
+    // Only here, once per status frame: a subscription's reply publishes
+    // too, and must not use up a number the other connections never see.
+    if (options_.number_frames) klippy_.number_frame(++frames_numbered_);
     const StatusBoard& board = klippy_.board();
     const double eventtime = klippy_.eventtime(now);
     for (auto& [hdl, connection] : connections_) {

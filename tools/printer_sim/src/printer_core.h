@@ -215,6 +215,7 @@ private:
 
     std::vector<std::string> deferred_;  // notifications sent after the current reply or status frames
     std::string frame_;                  // reused for every status frame
+    std::uint64_t frames_numbered_ = 0;  // status frames sent, for PrinterOptions::number_frames
 };
 
 }  // namespace printer_sim::detail

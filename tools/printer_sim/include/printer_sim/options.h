@@ -64,6 +64,11 @@ struct PrinterOptions {
     // sender's wall-clock time (seconds since the epoch, microsecond
     // resolution) in toolhead.estimated_print_time.
     bool stamp_send_time = false;
+    // For counting lost frames: every notify_status_update carries its
+    // number, counted from 1 over the printer's status frames, as
+    // toolhead.estimated_print_time = -number (overrides stamp_send_time).
+    // A client subscribed to the printer sees consecutive numbers.
+    bool number_frames = false;
 
     // Keep every text frame clients send (Printer::received). The farm turns
     // this off, as nobody reads them there.
