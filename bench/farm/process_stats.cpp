@@ -2,6 +2,8 @@
 // Copyright (c) 2026 The pemra_network authors
 #include "process_stats.h"
 
+#include <malloc.h>
+
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -64,6 +66,11 @@ SchedTimes sched_times(pid_t pid, const char* thread) {
         total.waiting_s += static_cast<double>(waiting_ns) / 1e9;
     }
     return total;
+}
+
+double heap_in_use_kib() {
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<double>(info.uordblks + info.hblkhd) / 1024;
 }
 
 double own_rss_kib() {

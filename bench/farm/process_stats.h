@@ -27,6 +27,9 @@ SchedTimes sched_times(pid_t pid, const char* thread);
 
 // VmRSS of this process in KiB; negative when it cannot be read.
 double own_rss_kib();
+// Bytes the allocator has handed out and not had back, in KiB: tells a
+// leak (this grows) from a heap that is only fragmented (only RSS grows).
+double heap_in_use_kib();
 // The one-minute load average, for judging how quiet the machine was.
 double load_average();
 
