@@ -23,9 +23,11 @@ FrameLedger::FrameLedger(int printers)
     : printers_(printers),
       last_number_(new std::uint64_t[static_cast<std::size_t>(printers)]()),
       live_(new std::atomic<bool>[static_cast<std::size_t>(printers)]),
+      marked_down_(new std::atomic<bool>[static_cast<std::size_t>(printers)]),
       last_frame_ns_(new std::atomic<std::int64_t>[static_cast<std::size_t>(printers)]) {
     for (int i = 0; i < printers; ++i) {
         live_[i].store(false);
+        marked_down_[i].store(false);
         last_frame_ns_[i].store(0);
     }
 }
@@ -66,7 +68,7 @@ void FrameLedger::on_status(const std::string& device_id, const MachineStatus& s
     // A subscription's reply carries no number (its value is not negative)
     // and starts the count afresh too.
     const double value = status.toolhead.estimated_print_time;
-    if (!live || !(value < 0)) {
+    if (marked_down_[i].exchange(false, std::memory_order_relaxed) || !live || !(value < 0)) {
         last_number_[i] = 0;
         return;
     }
@@ -83,6 +85,7 @@ void FrameLedger::on_status(const std::string& device_id, const MachineStatus& s
 }
 
 void FrameLedger::mark_down(int index) {
+    marked_down_[index].store(true, std::memory_order_relaxed);
     if (live_[index].exchange(false, std::memory_order_relaxed)) live_count_.fetch_sub(1, std::memory_order_relaxed);
 }
 

@@ -26,7 +26,8 @@ public:
     static std::string device_id(int index);  // "p0", "p1", ...
 
     void on_status(const std::string& device_id, const MachineStatus& status);
-    // The host disconnected the printer: it is not live, whatever it last reported.
+    // The host disconnected the printer: it is not live, whatever it last
+    // reported, and its next connection counts afresh.
     void mark_down(int index);
 
     std::uint64_t reports() const { return reports_.load(std::memory_order_relaxed); }
@@ -57,6 +58,7 @@ private:
     // current connection, 0 when none is known.
     std::unique_ptr<std::uint64_t[]> last_number_;
     std::unique_ptr<std::atomic<bool>[]> live_;
+    std::unique_ptr<std::atomic<bool>[]> marked_down_;  // set by mark_down, taken by on_status
     std::unique_ptr<std::atomic<std::int64_t>[]> last_frame_ns_;
     std::int64_t last_report_ns_ = 0;  // network thread only
 

@@ -48,6 +48,11 @@ void HostStorm::set_status_callback(const testkit::PluginApi& api, void* agent, 
         agent, [&ledger](std::string device_id, MachineStatus status) { ledger.on_status(device_id, status); });
 }
 
+std::int64_t HostStorm::take_longest_call_ns(const char** what) {
+    if (what) *what = longest_what_.load(std::memory_order_relaxed);
+    return longest_call_ns_.exchange(0, std::memory_order_relaxed);
+}
+
 std::int64_t HostStorm::running_call_ns(const char** what) const {
     const std::int64_t now = steady_ns();
     std::int64_t longest = 0;
@@ -70,7 +75,11 @@ void HostStorm::call(int slot, const char* what, Fn&& fn) {
     entered_ns_[slot].store(0, std::memory_order_release);
     const std::int64_t took = steady_ns() - start;
     std::int64_t longest = longest_call_ns_.load(std::memory_order_relaxed);
-    while (took > longest && !longest_call_ns_.compare_exchange_weak(longest, took, std::memory_order_relaxed)) {
+    while (took > longest) {
+        if (longest_call_ns_.compare_exchange_weak(longest, took, std::memory_order_relaxed)) {
+            longest_what_.store(what, std::memory_order_relaxed);
+            break;
+        }
     }
     calls_.fetch_add(1, std::memory_order_relaxed);
 }

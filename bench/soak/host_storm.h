@@ -40,8 +40,8 @@ public:
 
     std::uint64_t calls() const { return calls_.load(std::memory_order_relaxed); }
     std::uint64_t replies() const { return replies_->load(std::memory_order_relaxed); }
-    // The longest export call that ended since the last take.
-    std::int64_t take_longest_call_ns() { return longest_call_ns_.exchange(0, std::memory_order_relaxed); }
+    // The longest export call that ended since the last take, and its name.
+    std::int64_t take_longest_call_ns(const char** what);
     // How long the call now in progress on either thread has run (0 when
     // none), and its name: a hung export never ends to be timed.
     std::int64_t running_call_ns(const char** what) const;
@@ -64,6 +64,7 @@ private:
     // gone if the agent outlives it.
     std::shared_ptr<std::atomic<std::uint64_t>> replies_ = std::make_shared<std::atomic<std::uint64_t>>(0);
     std::atomic<std::int64_t> longest_call_ns_{0};
+    std::atomic<const char*> longest_what_{""};
     std::atomic<std::int64_t> entered_ns_[2] = {0, 0};
     std::atomic<const char*> what_[2] = {"", ""};
 

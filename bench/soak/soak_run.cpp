@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -43,6 +45,7 @@ constexpr bool kSanitized = false;
 constexpr std::int64_t kStallLimitNs = 1000000000;
 constexpr std::int64_t kHangNs = 60LL * 1000000000;  // an export this long is hung: stop the run
 constexpr double kDestroyLimitMs = 1000;
+// Resident memory is sampled this often, and at least 40 times a run.
 constexpr double kRssSampleS = 5;
 // A few printers may still be reconnecting when the storm begins.
 constexpr double kLiveShareToStart = 0.9;
@@ -130,6 +133,36 @@ private:
     void* agent_;
 };
 
+// Ends the program when the run is not over by a deadline: an export or a
+// destroy that never returns must fail the soak, not hang it.
+class Deadline {
+public:
+    Deadline(double seconds, std::FILE* out)
+        : thread_([this, seconds, out] {
+              std::unique_lock<std::mutex> lock(mutex_);
+              if (done_changed_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return done_; })) return;
+              std::fprintf(out, "soak: HUNG: the run is not over %.0f s after it began\n", seconds);
+              std::fflush(out);
+              std::_Exit(kHung);
+          }) {}
+    ~Deadline() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        done_changed_.notify_all();
+        thread_.join();
+    }
+    Deadline(const Deadline&) = delete;
+    Deadline& operator=(const Deadline&) = delete;
+
+private:
+    std::mutex mutex_;
+    std::condition_variable done_changed_;
+    bool done_ = false;
+    std::thread thread_;  // last: starts once the members above exist
+};
+
 struct Check {
     std::string name;
     bool holds;
@@ -140,6 +173,8 @@ struct Check {
 
 int run_soak(const Options& options, std::FILE* out) {
     const int printers = options.printers;
+    // Set-up, the storm, calm and destroy, with minutes to spare.
+    const Deadline deadline(options.duration_s + options.settle_s + 300, out);
     farm::raise_file_limit();
     const std::string work_dir = make_work_dir();
     const std::string log_dir = options.log_dir.empty() ? work_dir : options.log_dir;
@@ -186,39 +221,44 @@ int run_soak(const Options& options, std::FILE* out) {
         double next_line = options.report_s;
         std::int64_t interval_gap = 0;
         std::int64_t interval_call = 0;
+        // A call counts when it ends, and while it still runs: a hung one never ends.
+        auto note_call = [&](std::int64_t ns, const char* what) {
+            interval_call = std::max(interval_call, ns);
+            if (ns > longest_call_ns) {
+                longest_call_ns = ns;
+                longest_call = what;
+            }
+        };
         for (double at = 0; at < options.duration_s; at = seconds_since(start)) {
             sleep_s(0.1);
             const char* what = "";
             const std::int64_t running = storm.running_call_ns(&what);
-            if (running > interval_call) interval_call = running;
-            if (running > longest_call_ns) {
-                longest_call_ns = running;
-                longest_call = what;
-            }
+            note_call(running, what);
             if (running > kHangNs) {
                 std::fprintf(out, "soak: HUNG: %s has not returned for %.0f s\n", what, ms(running) / 1000);
                 std::fflush(out);
                 std::_Exit(kHung);
             }
+            const std::int64_t ended = storm.take_longest_call_ns(&what);
+            note_call(ended, what);
             interval_gap = std::max(interval_gap, ledger.take_longest_gap_ns());
-            interval_call = std::max(interval_call, storm.take_longest_call_ns());
             if (at >= next_rss) {
                 rss.push_back(RssSample{at, own_rss_kib()});
-                next_rss += kRssSampleS;
+                next_rss += std::min(kRssSampleS, options.duration_s / 40);
             }
             if (at >= next_line) {
                 progress.line(at, interval_gap, interval_call);
                 longest_gap_ns = std::max(longest_gap_ns, interval_gap);
-                longest_call_ns = std::max(longest_call_ns, interval_call);
                 interval_gap = interval_call = 0;
                 next_line += options.report_s;
             }
         }
         longest_gap_ns = std::max(longest_gap_ns, interval_gap);
-        longest_call_ns = std::max(longest_call_ns, interval_call);
         storm_cpu_percent = 100 * (own_cpu_seconds() - cpu_start) / seconds_since(start);
         storm.stop();
-        longest_call_ns = std::max(longest_call_ns, storm.take_longest_call_ns());
+        const char* what = "";
+        const std::int64_t ended = storm.take_longest_call_ns(&what);
+        note_call(ended, what);
         storm_calls = storm.calls();
         std::fprintf(out, "soak: storm over after %.0f s: %llu export calls, %llu replies\n", seconds_since(start),
                      static_cast<unsigned long long>(storm_calls), static_cast<unsigned long long>(storm.replies()));
