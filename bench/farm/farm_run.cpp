@@ -2,7 +2,6 @@
 // Copyright (c) 2026 The pemra_network authors
 #include "farm_run.h"
 
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include <thread>
 
 #include "bare_transport.h"
+#include "host_support.h"
 #include "process_stats.h"
 #include "simulator_process.h"
 #include "status_observer.h"
@@ -86,30 +86,7 @@ void write_samples(const std::string& prefix, int printers, const std::vector<St
     std::fclose(out);
 }
 
-std::string make_work_dir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pemra-farm-bench.XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
-    return pattern;
-}
 
-// Destroys the agent on every way out, so that no plug-in thread outlives
-// the objects its callback uses.
-class AgentGuard {
-public:
-    AgentGuard(const testkit::PluginApi& plugin, void* agent) : plugin_(plugin), agent_(agent) {}
-    ~AgentGuard() { destroy(); }
-    AgentGuard(const AgentGuard&) = delete;
-    AgentGuard& operator=(const AgentGuard&) = delete;
-    void* get() const { return agent_; }
-    void destroy() {
-        if (agent_) plugin_.pemra_network_destroy_agent(agent_);
-        agent_ = nullptr;
-    }
-
-private:
-    const testkit::PluginApi& plugin_;
-    void* agent_;
-};
 
 }  // namespace
 
@@ -164,7 +141,7 @@ FarmResult run_farm(const Options& options, int printers) {
     const auto capacity = static_cast<std::size_t>(printers * kFramesPerSecond * (options.window_s + 2) * 1.5) + 4096;
     StatusObserver observer(printers, capacity);
 
-    const std::string work_dir = make_work_dir();
+    const std::string work_dir = make_work_dir("pemra-farm-bench");
     const std::string log_dir = options.log_dir.empty() ? work_dir : options.log_dir;
     SimulatorSettings settings{options.simulator, printers, {},
                                options.printing, work_dir + "/ports", options.simulator_args,

@@ -3,11 +3,11 @@
 #include "soak_run.h"
 
 #include <signal.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <condition_variable>
 #include <filesystem>
 #include <memory>
@@ -19,6 +19,7 @@
 
 #include "frame_ledger.h"
 #include "host_storm.h"
+#include "host_support.h"
 #include "process_stats.h"
 #include "simulator_process.h"
 #include "testkit/plugin_library.h"
@@ -26,6 +27,8 @@
 namespace soak {
 namespace {
 
+using farm::AgentGuard;
+using farm::make_work_dir;
 using farm::own_cpu_seconds;
 using farm::own_rss_kib;
 using farm::steady_ns;
@@ -54,11 +57,6 @@ double seconds_since(std::int64_t from_ns) { return static_cast<double>(steady_n
 double ms(std::int64_t ns) { return static_cast<double>(ns) / 1e6; }
 void sleep_s(double s) { std::this_thread::sleep_for(std::chrono::duration<double>(s)); }
 
-std::string make_work_dir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pemra-farm-soak.XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
-    return pattern;
-}
 
 struct RssSample {
     double at_s;
@@ -114,24 +112,6 @@ private:
     std::uint64_t attempts_ = 0;
 };
 
-// Destroys the agent on every way out, so that no plug-in thread outlives
-// the ledger its callback writes to.
-class AgentGuard {
-public:
-    AgentGuard(const testkit::PluginApi& plugin, void* agent) : plugin_(plugin), agent_(agent) {}
-    ~AgentGuard() { destroy(); }
-    AgentGuard(const AgentGuard&) = delete;
-    AgentGuard& operator=(const AgentGuard&) = delete;
-    void* get() const { return agent_; }
-    void destroy() {
-        if (agent_) plugin_.pemra_network_destroy_agent(agent_);
-        agent_ = nullptr;
-    }
-
-private:
-    const testkit::PluginApi& plugin_;
-    void* agent_;
-};
 
 // Ends the program when the run is not over by a deadline: an export or a
 // destroy that never returns must fail the soak, not hang it.
@@ -176,7 +156,7 @@ int run_soak(const Options& options, std::FILE* out) {
     // Set-up, the storm, calm and destroy, with minutes to spare.
     const Deadline deadline(options.duration_s + options.settle_s + 300, out);
     farm::raise_file_limit();
-    const std::string work_dir = make_work_dir();
+    const std::string work_dir = make_work_dir("pemra-farm-soak");
     const std::string log_dir = options.log_dir.empty() ? work_dir : options.log_dir;
 
     std::vector<std::string> chaos_args = {"--number-frames", "--chaos-seed", std::to_string(options.seed)};
