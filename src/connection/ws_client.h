@@ -12,6 +12,7 @@
 #include <websocketpp/client.hpp>
 #include <websocketpp/config/asio_no_tls_client.hpp>
 
+#include "connection/checked_response.h"
 #include "connection/ws_fwd.h"
 
 namespace pemra {
@@ -36,6 +37,7 @@ public:
 
 struct WsConfig : websocketpp::config::asio_client {
     using type = WsConfig;
+    using response_type = CheckedResponse;
     using message_type = websocketpp::message_buffer::message<PaddedMessages>;
     using con_msg_manager_type = PaddedMessages<message_type>;
     using endpoint_msg_manager_type = websocketpp::message_buffer::alloc::endpoint_msg_manager<con_msg_manager_type>;

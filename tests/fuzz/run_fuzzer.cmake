@@ -3,6 +3,7 @@
 #
 # Runs the fuzzer for SECONDS from a fresh corpus seeded with SEEDS; any
 # crash, sanitizer report or escaped exception makes it exit non-zero.
+# FLAGS, when given, are more libFuzzer flags (a list).
 #
 # What a failure needs to be acted on is kept in ARTIFACTS: the input that
 # made it fail (libFuzzer's crash-*, leak-*, timeout-* or oom-* file) and the
@@ -23,7 +24,7 @@ set(_traces "${ARTIFACTS}/fuzzer-stdout.log")
 execute_process(
   COMMAND "${FUZZER}" "${CORPUS}" "${SEEDS}" -dict=${DICT} -max_total_time=${SECONDS}
           -max_len=8192 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
-          "-artifact_prefix=${ARTIFACTS}/"
+          "-artifact_prefix=${ARTIFACTS}/" ${FLAGS}
   WORKING_DIRECTORY "${CORPUS}"
   OUTPUT_FILE "${_traces}"
   ERROR_FILE "${_log}"

@@ -188,6 +188,9 @@ void Printer::stall_handshakes(bool stall) {
 void Printer::hold_handshakes(bool hold) {
     on_core([&](detail::PrinterCore& c) { c.hold_handshakes(hold); });
 }
+void Printer::raw_stream(std::optional<RawStream> script) {
+    on_core([&](detail::PrinterCore& c) { c.raw_stream(std::move(script)); });
+}
 void Printer::restart_server(std::chrono::milliseconds down_for) {
     on_core([&](detail::PrinterCore& c) { c.restart_server(down_for); });
 }

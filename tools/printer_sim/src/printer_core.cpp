@@ -90,6 +90,7 @@ void PrinterCore::shutdown() {
     websocketpp::lib::error_code ec;
     if (server_.is_listening()) server_.stop_listening(ec);
     close_stalled();
+    close_raw_sessions();
     for (auto& [hdl, connection] : connections_) {
         if (connection.open) {
             server_.close(hdl, websocketpp::close::status::going_away, "Server shutdown", ec);
@@ -114,15 +115,27 @@ void PrinterCore::shutdown() {
 void PrinterCore::apply_listener() {
     if (stopped_) return;
     websocketpp::lib::error_code ec;
-    const bool want_websocket = !refuse_ && !stall_ && !hold_;
-    const bool want_side_acceptor = (stall_ || hold_) && !refuse_;
+    // The faults that take connections aside, the strongest first.
+    const SideAccept side = refuse_ ? SideAccept::none
+                            : hold_ ? SideAccept::held
+                            : stall_ ? SideAccept::stalled
+                            : raw_  ? SideAccept::raw
+                                    : SideAccept::none;
+    const bool want_websocket = !refuse_ && side == SideAccept::none;
     if (!want_websocket && server_.is_listening()) server_.stop_listening(ec);
-    if (!want_side_acceptor) close_stalled();
+    if (side == SideAccept::none) {
+        close_stalled();
+    } else if (stall_acceptor_ && side_accept_ != side) {
+        // Connections it took keep their fate; new ones get the new one's.
+        boost::system::error_code ignored;
+        stall_acceptor_->close(ignored);
+        stall_acceptor_.reset();
+    }
     if (want_websocket && !server_.is_listening()) {
         if (const auto why = listen_websocket()) report_listen_error("cannot listen again", why.message());
     }
-    if (want_side_acceptor && !stall_acceptor_) {
-        if (const auto why = listen_stalling()) report_listen_error("cannot listen for stalled handshakes", why.message());
+    if (side != SideAccept::none && !stall_acceptor_) {
+        if (const auto why = listen_stalling(side)) report_listen_error("cannot listen for stalled handshakes", why.message());
     }
 }
 
@@ -144,7 +157,7 @@ websocketpp::lib::error_code PrinterCore::listen_websocket() {
     return ec;
 }
 
-boost::system::error_code PrinterCore::listen_stalling() {
+boost::system::error_code PrinterCore::listen_stalling(SideAccept side) {
     auto acceptor = std::make_unique<asio::ip::tcp::acceptor>(io_);
     const asio::ip::tcp::endpoint endpoint(asio::ip::make_address(options_.bind_address), port_);
     boost::system::error_code ec;
@@ -154,10 +167,12 @@ boost::system::error_code PrinterCore::listen_stalling() {
     if (!ec) acceptor->listen(64, ec);
     if (ec) return ec;
     stall_acceptor_ = std::move(acceptor);
-    if (hold_) {
-        accept_held();
-    } else {
-        accept_stalled();
+    side_accept_ = side;
+    switch (side) {
+        case SideAccept::held: accept_held(); break;
+        case SideAccept::stalled: accept_stalled(); break;
+        case SideAccept::raw: accept_raw(); break;
+        case SideAccept::none: break;
     }
     return ec;
 }

@@ -36,6 +36,8 @@
 
 namespace printer_sim::detail {
 
+class RawSession;
+
 class PrinterCore final : public std::enable_shared_from_this<PrinterCore>, private KlippyEvents {
 public:
     PrinterCore(boost::asio::io_context& io, PrinterOptions options, std::shared_ptr<Recorder> recorder,
@@ -64,6 +66,7 @@ public:
     void refuse_connections(bool refuse);
     void stall_handshakes(bool stall);
     void hold_handshakes(bool hold);
+    void raw_stream(std::optional<RawStream> script);
     void withhold_pongs(bool withhold) { withhold_pongs_ = withhold; }
     void pause_status_updates(bool pause) { status_paused_ = pause; }
     void pause_proc_stats(bool pause) { proc_stats_paused_ = pause; }
@@ -94,12 +97,16 @@ private:
     };
     using Method = void (PrinterCore::*)(const Request&);
 
+    // How the side acceptor takes connections while a fault keeps the
+    // WebSocket server from listening.
+    enum class SideAccept { none, held, stalled, raw };
+
     // Listening
     void install_handlers();
     void apply_listener();
     // Both return what kept them from listening (nothing when they did).
     websocketpp::lib::error_code listen_websocket();
-    boost::system::error_code listen_stalling();
+    boost::system::error_code listen_stalling(SideAccept side);
     // A failure to listen again is reported, not swallowed: a printer that
     // is silently deaf reads to a client as a fault the test never set.
     void report_listen_error(const std::string& what, const std::string& why);
@@ -107,6 +114,9 @@ private:
     void accept_held();
     void release_held();
     void close_stalled();
+    void accept_raw();
+    void forget_raw_session(RawSession* ended);
+    void close_raw_sessions();
 
     // Connections
     void on_accepted(ConnectionHdl hdl);
@@ -209,9 +219,12 @@ private:
     bool unauthorized_ = false;
     std::uint64_t server_restarts_ = 0;  // a later restart_server overrides an earlier one
     std::unordered_map<std::string, MethodFault> faults_;
+    std::optional<RawStream> raw_;
     std::unique_ptr<boost::asio::ip::tcp::acceptor> stall_acceptor_;
+    SideAccept side_accept_ = SideAccept::none;  // what stall_acceptor_ accepts for
     std::vector<std::shared_ptr<boost::asio::ip::tcp::socket>> stalled_;
     std::vector<WsServer::connection_ptr> held_;  // accepted, handshake not started yet
+    std::vector<std::shared_ptr<RawSession>> raw_sessions_;  // under way
 
     std::vector<std::string> deferred_;  // notifications sent after the current reply or status frames
     std::string frame_;                  // reused for every status frame

@@ -56,6 +56,8 @@ void Recorder::note_closed() {
 void Recorder::note_ping() { change([&] { ++counters_.pings_received; }); }
 void Recorder::note_pong() { change([&] { ++counters_.pongs_sent; }); }
 void Recorder::note_binary() { change([&] { ++counters_.binary_frames_received; }); }
+void Recorder::note_raw_started() { change([&] { ++counters_.raw_sessions; }); }
+void Recorder::note_raw_ended() { change([&] { ++counters_.raw_sessions_ended; }); }
 
 void Recorder::note_frame(int connection, std::string text) {
     ReceivedFrame frame{std::chrono::steady_clock::now(), connection, std::move(text)};

@@ -29,6 +29,8 @@ public:
     void note_ping();
     void note_pong();
     void note_binary();
+    void note_raw_started();
+    void note_raw_ended();
     void note_frame(int connection, std::string text);
     void note_client_close(ClientClose close);
     void note_listen_error(std::string what);

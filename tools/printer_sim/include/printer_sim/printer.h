@@ -23,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -117,6 +118,14 @@ public:
     // Accepts TCP connections but starts their WebSocket handshake only when
     // released with false: a printer that answers late.
     void hold_handshakes(bool hold);
+    // A hostile network: while set, every new TCP connection is served by
+    // the script instead of the WebSocket server. The upgrade request is
+    // read, answered as the script says, the chunks are written, then the
+    // printer stops sending and reads until the client closes. counters()
+    // counts these sessions and those the client ended. nullopt serves
+    // normally again; sessions under way play to their end. Refused, stalled
+    // or held connections take precedence while set.
+    void raw_stream(std::optional<RawStream> script);
     void withhold_pongs(bool withhold);
     void pause_status_updates(bool pause);
     void pause_proc_stats(bool pause);

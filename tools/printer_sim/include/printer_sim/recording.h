@@ -32,6 +32,8 @@ struct ConnectionCounters {
     std::uint64_t pings_received = 0;
     std::uint64_t pongs_sent = 0;
     std::uint64_t binary_frames_received = 0;
+    std::uint64_t raw_sessions = 0;        // connections served by a raw stream
+    std::uint64_t raw_sessions_ended = 0;  // of those, ended by the client (closed or reset)
 };
 
 }  // namespace printer_sim
