@@ -170,25 +170,26 @@ boost::system::error_code PrinterCore::listen_stalling(SideAccept side) {
     side_accept_ = side;
     switch (side) {
         case SideAccept::held: accept_held(); break;
-        case SideAccept::stalled: accept_stalled(); break;
-        case SideAccept::raw: accept_raw(); break;
+        case SideAccept::stalled: accept_sockets(&PrinterCore::keep_stalled); break;
+        case SideAccept::raw: accept_sockets(&PrinterCore::serve_raw); break;
         case SideAccept::none: break;
     }
     return ec;
 }
 
-void PrinterCore::accept_stalled() {
+void PrinterCore::accept_sockets(void (PrinterCore::*take)(SocketPtr)) {
     auto socket = std::make_shared<asio::ip::tcp::socket>(io_);
     auto self = shared_from_this();
     asio::ip::tcp::acceptor* acceptor = stall_acceptor_.get();
-    acceptor->async_accept(*socket, [self, socket, acceptor](const boost::system::error_code& ec) {
+    acceptor->async_accept(*socket, [self, socket, acceptor, take](const boost::system::error_code& ec) {
         if (ec || self->stall_acceptor_.get() != acceptor) return;
-        // The request is read by nobody and answered never.
         self->recorder_->note_accepted();
-        self->stalled_.push_back(socket);
-        self->accept_stalled();
+        ((*self).*take)(socket);
+        self->accept_sockets(take);
     });
 }
+
+void PrinterCore::keep_stalled(SocketPtr socket) { stalled_.push_back(std::move(socket)); }
 
 // Accepts into a WebSocket connection of the server but leaves its handshake
 // unstarted until release_held: a printer that answers the handshake late.

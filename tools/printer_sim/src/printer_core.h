@@ -110,11 +110,15 @@ private:
     // A failure to listen again is reported, not swallowed: a printer that
     // is silently deaf reads to a client as a fault the test never set.
     void report_listen_error(const std::string& what, const std::string& why);
-    void accept_stalled();
+    using SocketPtr = std::shared_ptr<boost::asio::ip::tcp::socket>;
+    // Accepts connections on the side acceptor, one after another while it
+    // is the current one, and hands each socket to `take`.
+    void accept_sockets(void (PrinterCore::*take)(SocketPtr));
+    void keep_stalled(SocketPtr socket);  // read by nobody, answered never
     void accept_held();
     void release_held();
     void close_stalled();
-    void accept_raw();
+    void serve_raw(SocketPtr socket);
     void forget_raw_session(RawSession* ended);
     void close_raw_sessions();
 
@@ -222,7 +226,7 @@ private:
     std::optional<RawStream> raw_;
     std::unique_ptr<boost::asio::ip::tcp::acceptor> stall_acceptor_;
     SideAccept side_accept_ = SideAccept::none;  // what stall_acceptor_ accepts for
-    std::vector<std::shared_ptr<boost::asio::ip::tcp::socket>> stalled_;
+    std::vector<SocketPtr> stalled_;
     std::vector<WsServer::connection_ptr> held_;  // accepted, handshake not started yet
     std::vector<std::shared_ptr<RawSession>> raw_sessions_;  // under way
 

@@ -18,27 +18,17 @@ void PrinterCore::raw_stream(std::optional<RawStream> script) {
     apply_listener();
 }
 
-void PrinterCore::accept_raw() {
-    auto socket = std::make_shared<asio::ip::tcp::socket>(io_);
-    auto self = shared_from_this();
-    asio::ip::tcp::acceptor* acceptor = stall_acceptor_.get();
-    acceptor->async_accept(*socket, [self, socket, acceptor](const boost::system::error_code& ec) {
-        if (ec || self->stall_acceptor_.get() != acceptor) return;
-        self->recorder_->note_accepted();
-        // The script as it is now; a later change serves later connections.
-        if (self->raw_) {
-            // Held here until it ends, so that the printer's stop can end it.
-            std::weak_ptr<PrinterCore> core = self;
-            auto session = std::make_shared<RawSession>(
-                std::move(*socket), *self->raw_, self->options_.server_header, self->recorder_,
-                [core](RawSession* ended) {
-                    if (auto c = core.lock()) c->forget_raw_session(ended);
-                });
-            self->raw_sessions_.push_back(session);
-            session->start();
-        }
-        self->accept_raw();
-    });
+void PrinterCore::serve_raw(SocketPtr socket) {
+    // The script as it is now; a later change serves later connections.
+    if (!raw_) return;
+    // Held here until it ends, so that the printer's stop can end it.
+    std::weak_ptr<PrinterCore> core = shared_from_this();
+    auto session = std::make_shared<RawSession>(std::move(*socket), *raw_, options_.server_header, recorder_,
+                                                [core](RawSession* ended) {
+                                                    if (auto c = core.lock()) c->forget_raw_session(ended);
+                                                });
+    raw_sessions_.push_back(session);
+    session->start();
 }
 
 void PrinterCore::forget_raw_session(RawSession* ended) {
