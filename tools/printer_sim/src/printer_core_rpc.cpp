@@ -325,7 +325,9 @@ void PrinterCore::files_list(const Request& r) {
         return;
     }
     nlohmann::json files = nlohmann::json::array();
-    for (const auto& file : catalog_.directory()["files"]) {
+    // Named: a range over a member of the temporary would outlive it.
+    const nlohmann::json directory = catalog_.directory();
+    for (const auto& file : directory["files"]) {
         files.push_back({{"path", file["filename"]},
                          {"modified", file["modified"]},
                          {"size", file["size"]},
