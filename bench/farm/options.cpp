@@ -2,28 +2,13 @@
 // Copyright (c) 2026 The pemra_network authors
 #include "options.h"
 
-#include <cstdlib>
 #include <sstream>
 #include <stdexcept>
 
+#include "option_values.h"
+
 namespace farm {
 namespace {
-
-double to_number(const std::string& option, const std::string& text) {
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0') throw std::invalid_argument(option + ": not a number: " + text);
-    return value;
-}
-
-int to_int(const std::string& option, const std::string& text, int low, int high) {
-    const double value = to_number(option, text);
-    if (value != static_cast<int>(value) || value < low || value > high) {
-        throw std::invalid_argument(option + ": expected a whole number from " + std::to_string(low) + " to " +
-                                    std::to_string(high) + ", got " + text);
-    }
-    return static_cast<int>(value);
-}
 
 std::vector<int> to_counts(const std::string& text) {
     std::vector<int> counts;

@@ -4,25 +4,9 @@
 
 #include <stdexcept>
 
+#include "option_values.h"
+
 namespace soak {
-namespace {
-
-double number(const std::string& option, const std::string& text, double least) {
-    std::size_t used = 0;
-    double value = 0;
-    try {
-        value = std::stod(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used != text.size() || !(value >= least)) {
-        throw std::invalid_argument(option + ": expected a number not below " + std::to_string(least) + ", got '" +
-                                    text + "'");
-    }
-    return value;
-}
-
-}  // namespace
 
 std::string usage() {
     return R"(usage: pemra-farm-soak [options]
@@ -65,21 +49,21 @@ Options parse_options(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             o.help = true;
         } else if (arg == "--duration") {
-            o.duration_s = number(arg, value(), 1);
+            o.duration_s = farm::to_number_from(arg, value(), 1);
         } else if (arg == "--printers") {
-            o.printers = static_cast<int>(number(arg, value(), 2));
+            o.printers = farm::to_int(arg, value(), 2, 5000);
         } else if (arg == "--chaos") {
-            o.chaos_s = number(arg, value(), 0);
+            o.chaos_s = farm::to_number_from(arg, value(), 0);
         } else if (arg == "--seed") {
-            o.seed = static_cast<unsigned>(number(arg, value(), 0));
+            o.seed = static_cast<unsigned>(farm::to_int(arg, value(), 0, 2147483647));
         } else if (arg == "--report") {
-            o.report_s = number(arg, value(), 1);
+            o.report_s = farm::to_number_from(arg, value(), 1);
         } else if (arg == "--settle") {
-            o.settle_s = number(arg, value(), 1);
+            o.settle_s = farm::to_number_from(arg, value(), 1);
         } else if (arg == "--printing") {
             o.printing = value();
         } else if (arg == "--log-level") {
-            o.log_level = static_cast<int>(number(arg, value(), 0));
+            o.log_level = farm::to_int(arg, value(), 0, 5);
         } else if (arg == "--log-dir") {
             o.log_dir = value();
         } else if (arg == "--simulator") {
@@ -90,7 +74,6 @@ Options parse_options(int argc, char** argv) {
             throw std::invalid_argument("unknown option '" + arg + "' (see --help)");
         }
     }
-    if (o.printers > 5000) throw std::invalid_argument("--printers: at most 5000");
     return o;
 }
 

@@ -23,6 +23,7 @@
 #include "process_stats.h"
 #include "simulator_process.h"
 #include "testkit/plugin_library.h"
+#include "testkit/sanitized.h"
 
 namespace soak {
 namespace {
@@ -34,17 +35,6 @@ using farm::own_rss_kib;
 using farm::steady_ns;
 
 constexpr double kRssGrowthLimit = 0.02;
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
 constexpr std::int64_t kStallLimitNs = 1000000000;
 constexpr std::int64_t kHangNs = 60LL * 1000000000;  // an export this long is hung: stop the run
 constexpr double kDestroyLimitMs = 1000;
@@ -267,7 +257,7 @@ int run_soak(const Options& options, std::FILE* out) {
     std::vector<Check> checks;
     std::snprintf(text, sizeof text, "second quarter %.1f MiB, last %.1f MiB (%+.2f %%)", q2 / 1024, q4 / 1024,
                   100 * growth);
-    if (kSanitized) {
+    if (testkit::kSanitized) {
         // The sanitizer keeps freed memory in quarantine, so resident memory
         // grows by design there; the plain build judges it.
         checks.push_back({"memory flat", true, std::string(text) + ", not judged under a sanitizer"});

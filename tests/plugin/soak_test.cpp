@@ -20,6 +20,7 @@
 
 #include "agent_fixture.h"
 #include "printer_sim/printer_group.h"
+#include "testkit/sanitized.h"
 
 namespace {
 
@@ -54,20 +55,6 @@ long resident_kib() {
         if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
     }
     return 0;
-}
-
-bool sanitized() {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    return true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-    return true;
-#else
-    return false;
-#endif
-#else
-    return false;
-#endif
 }
 
 // Fails the program when a host thread stays inside one export too long.
@@ -230,7 +217,7 @@ TEST_F(Soak, FiftyPrintersWithRandomFaultsAndABusyHost) {
     RecordProperty("resident_kib_per_round", rss_line);
     const std::string log = LogEnvironment::text();
     for (const auto& [id, sent] : malformed_sent) EXPECT_EQ(error_records(log, id), sent) << "error records for " << id;
-    if (!sanitized()) {
+    if (!testkit::kSanitized) {
         // Warm-up rounds fill caches and buffers; after that memory holds still.
         EXPECT_LT(rss_after_round.back(), rss_after_round[2] + rss_after_round[2] / 5)
             << "resident memory grew from " << rss_after_round[2] << " KiB to " << rss_after_round.back() << " KiB";

@@ -49,7 +49,6 @@ Chaos::Chaos(PrinterGroup& group, ChaosSettings settings)
     : group_(group),
       settings_(settings),
       active_(group.size(), Active{FaultKind::count, {}}),
-      faulted_(group.size(), false),
       thread_([this] { run(); }) {}
 
 Chaos::~Chaos() {
@@ -102,13 +101,12 @@ void Chaos::run() {
         try {
             const auto now = Clock::now();
             for (int i = 0; i < printers; ++i) {
-                if (faulted_[static_cast<std::size_t>(i)] && active_[static_cast<std::size_t>(i)].until <= now) {
-                    end(i, active_[static_cast<std::size_t>(i)].kind);
-                }
+                const Active& fault = active_[static_cast<std::size_t>(i)];
+                if (fault.kind != FaultKind::count && fault.until <= now) end(i, fault.kind);
             }
             for (int n = new_faults(random); n > 0; --n) {
                 const int printer = any_printer(random);
-                if (faulted_[static_cast<std::size_t>(printer)]) continue;
+                if (active_[static_cast<std::size_t>(printer)].kind != FaultKind::count) continue;
                 const auto kind = static_cast<FaultKind>(any_kind(random));
                 active_[static_cast<std::size_t>(printer)] = Active{kind, now + milliseconds(lasting(random))};
                 begin(printer, kind);
@@ -118,7 +116,8 @@ void Chaos::run() {
         }
     }
     for (int i = 0; i < printers; ++i) {
-        if (faulted_[static_cast<std::size_t>(i)]) end(i, active_[static_cast<std::size_t>(i)].kind);
+        const FaultKind kind = active_[static_cast<std::size_t>(i)].kind;
+        if (kind != FaultKind::count) end(i, kind);
     }
     std::lock_guard<std::mutex> lock(mutex_);
     calm_ = true;
@@ -177,13 +176,13 @@ void Chaos::begin(int printer, FaultKind kind) {
             break;
         case FaultKind::count: return;
     }
-    faulted_[static_cast<std::size_t>(printer)] = lasts;
+    if (!lasts) active_[static_cast<std::size_t>(printer)].kind = FaultKind::count;
     std::lock_guard<std::mutex> lock(mutex_);
     ++counts_[static_cast<std::size_t>(kind)];
 }
 
 void Chaos::end(int printer, FaultKind kind) {
-    faulted_[static_cast<std::size_t>(printer)] = false;
+    active_[static_cast<std::size_t>(printer)].kind = FaultKind::count;
     Printer& p = group_.at(static_cast<std::size_t>(printer));
     switch (kind) {
         case FaultKind::no_pongs: p.withhold_pongs(false); break;

@@ -70,9 +70,9 @@ private:
 
     PrinterGroup& group_;
     const ChaosSettings settings_;
-    // The chaos thread's own: which printer has which lasting fault.
+    // The chaos thread's own: which printer has which lasting fault
+    // (FaultKind::count: none).
     std::vector<Active> active_;
-    std::vector<bool> faulted_;
 
     mutable std::mutex mutex_;  // guards the members below
     std::condition_variable changed_;
