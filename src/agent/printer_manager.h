@@ -11,7 +11,8 @@
 //                 message dispatcher, the status readers and every host
 //                 callback run here, one at a time. Nothing here blocks on
 //                 another thread (a full queue drops instead of waiting).
-//   send_thread   the only consumer of the outbound queue (do_send_loop).
+//   send_thread   the only consumer of the outbound queue (do_send_loop); posts
+//                 each frame to io_thread, which makes the WebSocket call.
 //   check_thread  the liveness pass every check_interval
 //                 (do_socket_check_loop); it prepares pings, ticks and
 //                 reconnections and hands them to io_thread.

@@ -57,7 +57,15 @@ void PrinterManager::do_send_loop() {
                 trace::out("> No connection found with id ", message.device_id, "\n");
                 return;
             }
-            record->send(client_.get(), std::move(handle), message.request_id, message.payload, message.track);
+            // The client library's send() is not safe beside a connection
+            // ending on the network thread (it reads the connection's state
+            // that the ending writes without a lock), so the frame is handed
+            // to that thread, in the queue's order.
+            post([this, record, handle = std::move(handle), message = std::move(message)]() mutable {
+                run_guarded("send", record->id, [&] {
+                    record->send(client_.get(), std::move(handle), message.request_id, message.payload, message.track);
+                });
+            });
         });
     }
     log::debug("do_send_loop stop");
