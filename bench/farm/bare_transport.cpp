@@ -26,6 +26,7 @@ struct BareTransport::State {
     simdjson::dom::parser parser;
     std::atomic<int> subscribed{0};
     std::atomic<std::uint64_t> frames{0};
+    std::atomic<std::uint64_t> status_frames{0};
     MachineStatus status;
 
     void on_message(const std::string& device_id, websocketpp::connection_hdl hdl, Client::message_ptr message) {
@@ -35,6 +36,7 @@ struct BareTransport::State {
         std::string_view method;
         if (!doc["method"].get(method)) {
             if (method != "notify_status_update") return;
+            status_frames.fetch_add(1, std::memory_order_relaxed);
             simdjson::dom::array params;
             if (doc["params"].get(params)) return;
             for (simdjson::dom::element element : params) {
@@ -102,5 +104,6 @@ void BareTransport::connect(const std::vector<std::string>& addresses) {
 
 int BareTransport::subscribed() const { return state_->subscribed.load(); }
 std::uint64_t BareTransport::frames() const { return state_->frames.load(); }
+std::uint64_t BareTransport::status_frames() const { return state_->status_frames.load(); }
 
 }  // namespace farm

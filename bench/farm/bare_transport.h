@@ -33,7 +33,9 @@ public:
     void connect(const std::vector<std::string>& addresses);
     // Printers whose subscription was answered.
     int subscribed() const;
+    // Every frame received, and of those the status notifications.
     std::uint64_t frames() const;
+    std::uint64_t status_frames() const;
 
 private:
     struct State;

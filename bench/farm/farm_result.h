@@ -47,7 +47,7 @@ struct FarmResult {
     double load_average = 0;       // 1-minute load when the window began
     double bare_subscribed = 0;    // printers the bare transport subscribed
     double bare_cpu_percent = 0;   // the bare transport's CPU over the same window length
-    double bare_cpu_us_per_frame = 0;
+    double bare_cpu_us_per_frame = 0;  // per status frame, like cpu_us_per_frame
     double cpu_vs_bare = 0;        // the plug-in's steady CPU over the bare transport's
 };
 

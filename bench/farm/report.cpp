@@ -86,7 +86,7 @@ void print_table(std::FILE* out, const std::vector<FarmResult>& results, double 
                      "        network thread %s %% of a core, waited for a CPU %s ms/s; simulator %s %%, "
                      "waited %s ms/s; load %.2f\n"
                      "        while streaming: %.0f printers seen offline, %.0f reconnection attempts\n"
-                     "        bare transport (the floor): %.0f subscribed, %s %% of a core, %s us per frame; "
+                     "        bare transport (the floor): %.0f subscribed, %s %% of a core, %s us per status frame; "
                      "the plug-in %s times that\n",
                      r.printers, r.reports, r.frames, r.latency_samples, r.storm_down,
                      number(r.storm_sim_restart_s, "%.2f").c_str(), number(r.storm_pass_s, "%.2f").c_str(),
