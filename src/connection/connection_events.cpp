@@ -79,10 +79,15 @@ void PrinterConnection::on_close(ConnectionOwner* agent, std::uint64_t gen, Conn
     });
 }
 
-void PrinterConnection::on_message(ConnectionOwner* agent, std::uint64_t gen, ConnectionHandle,
+void PrinterConnection::on_message(ConnectionOwner* agent, std::uint64_t gen, ConnectionHandle handle,
                                    MessagePtr message) {
     run_guarded("on_message", id, [&] {
-        if (message->get_opcode() != websocketpp::frame::opcode::text) return;
+        const auto opcode = message->get_opcode();
+        if (opcode != websocketpp::frame::opcode::text && opcode != kUncheckedText) return;
+        if (!is_utf8(*message)) {
+            fail_not_utf8(agent->endpoint().get_con_from_hdl(std::move(handle)));
+            return;
+        }
         const std::string& text = message->get_payload();
         log::debug("on_message,id:", id, ",", text);
         if (!is_current(gen)) return;

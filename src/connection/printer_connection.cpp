@@ -42,7 +42,7 @@ void PrinterConnection::send(WsClient* endpoint, ConnectionHandle handle, std::i
     if (request_id >= 1 && track) session.pending.remember(request_id, payload);
     std::error_code ec;
     WsConnectionPtr connection = endpoint->get_con_from_hdl(std::move(handle), ec);
-    if (!ec) ec = connection->send(payload, websocketpp::frame::opcode::text);
+    if (!ec) ec = connection->send(text_message(payload));
     if (!ec) {
         log::debug("send to ", id, " msg:", payload);
     } else {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -109,16 +110,29 @@ TEST_F(HostileStream, WhatAClientMustRefuseEndsTheLinkWithOneReport) {
         cases.push_back({"beyond", {Reply::handshake, {raw::encode(beyond)}}});
     }
     cases.push_back({"utf8", {Reply::handshake, {raw::text("{\"method\":\"\xc3\x28\"}")}}});
+    {
+        // Text that is UTF-8 in every fragment but the last, then a status
+        // frame that must not be read.
+        std::vector<std::string> chunks = raw::fragments(raw::opcode::text, "{\"method\":\"\xc3\xa9\xc3\x28\"}", 3);
+        chunks.push_back(raw::text(kStatus));
+        cases.push_back({"utf8-fragments", {Reply::handshake, chunks}});
+    }
     cases.push_back({"reserved", {Reply::handshake, {raw::encode(raw::Frame{true, 2, 0x3, "x", {}, {}, false})}}});
     cases.push_back({"accept", {Reply::scripted, {raw::handshake_reply("s3pPLMBiTxaQ9kYGzzhZRbK+xOo="), raw::text(kStatus)}}});
     // A status code the client library cannot hold in its own type.
     cases.push_back({"status", {Reply::scripted, {"HTTP/1.1 4013 Switching Protocols\r\nUpgrade: websocket\r\n\r\n"}}});
 
+    std::map<std::string, std::uint16_t> close_codes;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         play(c.name, c.stream);
+        const auto closes = victim->closes();
+        if (!closes.empty()) close_codes[c.name] = closes.back().code;
     }
     ASSERT_TRUE(settle_reports());
+    // Text that is not UTF-8 is refused with the code the protocol gives it.
+    EXPECT_EQ(close_codes["utf8"], 1007);
+    EXPECT_EQ(close_codes["utf8-fragments"], 1007);
     for (const auto& c : cases) {
         const auto statuses = events.statuses(c.name);
         EXPECT_EQ(closed_reports(statuses), 1) << c.name;
@@ -142,6 +156,22 @@ TEST_F(HostileStream, AStatusFrameCutAtEveryByteIsReadWhole) {
     EXPECT_EQ(closed_reports(statuses), 1);
     EXPECT_TRUE(is_offline(statuses.back())) << "the end of the stream is the last word";
     expect_bystander_untouched();
+}
+
+TEST_F(HostileStream, AStatusMessageWithACharacterSplitBetweenFragmentsIsReadWhole) {
+    const std::string message = "Pr\xc3\xaat";  // "Prêt", its "ê" split below
+    const std::string status = R"({"jsonrpc":"2.0","method":"notify_status_update","params":[{"webhooks":{"state":"ready","state_message":")" +
+                               message + R"("},"print_stats":{"state":"printing"}},1234.5]})";
+    const std::size_t split = status.find('\xc3') + 1;
+    const std::string first = raw::encode(raw::Frame{false, 0, raw::opcode::text, status.substr(0, split), {}, {}, false});
+    const std::string last = raw::encode(raw::Frame{true, 0, raw::opcode::continuation, status.substr(split), {}, {}, false});
+    play("split", {Reply::handshake, {first, last}});
+    ASSERT_TRUE(settle_reports());
+    const auto statuses = events.statuses("split");
+    EXPECT_TRUE(std::any_of(statuses.begin(), statuses.end(), [&](const MachineStatus& s) {
+        return s.webhooks.state_message == message && s.print_state == pemra::print_state::printing;
+    })) << "the message was not read, or not byte for byte";
+    EXPECT_EQ(closed_reports(statuses), 1) << "only the end of the stream ends the link";
 }
 
 }  // namespace

@@ -373,6 +373,20 @@ TEST_F(Inbound, HostileFramesFromAPrinterLeaveItsConnectionWorking) {
     EXPECT_NE(log.find("status update from p1 abandoned: \"extruder\".\"temperature\" is string"), std::string::npos);
 }
 
+TEST_F(Inbound, TextOfEveryUtf8LengthReachesTheHostUnchanged) {
+    start_agent();
+    auto& printer = add_printer();
+    connect_live("p1", printer);
+    const std::string message = "Pr\xc3\xaat \xe2\x9c\x93 \xf0\x9f\x96\xa8";  // two, three and four bytes
+    printer.send_text(R"({"jsonrpc":"2.0","method":"notify_status_update","params":[{"webhooks":{"state_message":")" +
+                      message + R"("}},1.0]})");
+    ASSERT_TRUE(events.wait([&](const std::vector<HostEvent>& all) {
+        return std::any_of(all.begin(), all.end(),
+                           [&](const HostEvent& e) { return e.kind == "status" && e.status.webhooks.state_message == message; });
+    }));
+    EXPECT_TRUE(printer.closes().empty());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -50,6 +50,39 @@ std::string RawSession::request_key(std::string_view request) {
     return std::string(value);
 }
 
+ClientClose RawSession::client_close(std::string_view heard) {
+    ClientClose close{std::chrono::steady_clock::now(), 0, 1006, {}};
+    std::size_t at = 0;
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(heard[i]); };
+    while (at + 2 <= heard.size()) {
+        const std::uint8_t opcode = byte(at) & 0x0F;
+        const bool masked = (byte(at + 1) & 0x80) != 0;
+        std::uint64_t length = byte(at + 1) & 0x7F;
+        std::size_t header = 2;
+        const std::size_t length_bytes = length == 126 ? 2 : length == 127 ? 8 : 0;
+        if (at + header + length_bytes > heard.size()) break;
+        if (length_bytes > 0) {
+            length = 0;
+            for (std::size_t i = 0; i < length_bytes; ++i) length = length << 8 | byte(at + header + i);
+            header += length_bytes;
+        }
+        const std::size_t key = at + header;
+        if (masked) header += 4;
+        if (length > heard.size() || at + header + length > heard.size()) break;
+        if (opcode == raw::opcode::close) {
+            std::string payload(heard.substr(at + header, length));
+            for (std::size_t i = 0; masked && i < payload.size(); ++i) payload[i] ^= heard[key + i % 4];
+            close.code = payload.size() >= 2 ? static_cast<std::uint16_t>(static_cast<std::uint8_t>(payload[0]) << 8 |
+                                                                           static_cast<std::uint8_t>(payload[1]))
+                                             : 1005;
+            if (payload.size() > 2) close.reason = payload.substr(2);
+            return close;
+        }
+        at += header + length;
+    }
+    return close;
+}
+
 void RawSession::start() {
     recorder_->note_raw_started();
     boost::system::error_code ignored;
@@ -67,6 +100,9 @@ void RawSession::on_request(const boost::system::error_code& ec) {
         drain();
         return;
     }
+    // What the client sent after its request is the start of what it says.
+    const auto header_end = request_.find("\r\n\r\n");
+    if (header_end != std::string::npos) heard_.assign(request_, header_end + 4, kMaxHeard);
     const std::string accept = accept_value(request_key(request_));
     for (auto& chunk : script_.chunks) {
         for (auto at = chunk.find(kRawAcceptKey); at != std::string::npos;
@@ -107,9 +143,11 @@ void RawSession::stop_sending() {
 
 void RawSession::drain() {
     auto self = shared_from_this();
-    socket_.async_read_some(asio::buffer(sink_), [self](const boost::system::error_code& ec, std::size_t) {
+    socket_.async_read_some(asio::buffer(sink_), [self](const boost::system::error_code& ec, std::size_t read) {
         if (self->closed_) return;
         if (!ec) {
+            const std::size_t room = kMaxHeard - std::min(kMaxHeard, self->heard_.size());
+            self->heard_.append(self->sink_.data(), std::min(read, room));
             self->drain();
             return;
         }
@@ -117,6 +155,7 @@ void RawSession::drain() {
         self->closed_ = true;
         boost::system::error_code ignored;
         self->socket_.close(ignored);
+        self->recorder_->note_client_close(client_close(self->heard_));
         self->recorder_->note_raw_ended();
         if (self->on_end_) std::exchange(self->on_end_, nullptr)(self.get());
     });

@@ -5,7 +5,8 @@
 // One TCP connection served by a RawStream instead of the WebSocket server:
 // the client's upgrade request is read (at most kMaxRequest bytes), the
 // stream is written chunk by chunk, then the printer stops sending and reads
-// whatever the client still says until the client closes.
+// whatever the client still says until the client closes. The client's close
+// frame, if it sent one, is recorded as a client close.
 //
 // Lives on the printer's io thread. Its owner holds it until it ends, when
 // `on_end` tells the owner to let go (the session's own pending operations
@@ -13,6 +14,8 @@
 
 #include <array>
 #include <cstddef>
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -43,6 +46,9 @@ public:
     static std::string accept_value(std::string_view key);
     // The Sec-WebSocket-Key of an HTTP request (empty when it has none).
     static std::string request_key(std::string_view request);
+    // The first close frame among the frames a client sent: its code (1005
+    // when it has none) and reason; 1006 when there is none.
+    static ClientClose client_close(std::string_view heard);
 
 private:
     void on_request(const boost::system::error_code& ec);
@@ -59,6 +65,9 @@ private:
     std::size_t next_chunk_ = 0;
     bool closed_ = false;
     std::array<char, 4096> sink_{};
+    // What the client sent after its request, as far as kMaxHeard.
+    static constexpr std::size_t kMaxHeard = 64 * 1024;
+    std::string heard_;
 };
 
 }  // namespace printer_sim::detail

@@ -74,7 +74,7 @@ public:
     bool wait_for_text(const std::string& text, std::chrono::milliseconds timeout) const;
     ConnectionCounters counters() const;
     // How the connections that were open ended, in order (close code and
-    // reason the client sent).
+    // reason the client sent), raw_stream sessions among them.
     std::vector<ClientClose> closes() const;
     bool wait_closes(const std::function<bool(const std::vector<ClientClose>&)>& pred,
                      std::chrono::milliseconds timeout) const;
