@@ -12,6 +12,8 @@
 #include <string>
 
 #include <benchmark/benchmark.h>
+#include <simdjson.h>
+#include <websocketpp/utf8_validator.hpp>
 
 #include "agent/printer_manager.h"
 #include "connection/printer_connection.h"
@@ -72,6 +74,20 @@ void apply_status_update(benchmark::State& state, const char* file) {
     for (auto _ : state) f.record->session.apply_status_update(*element, f.agent);
 }
 
+// A received text message's UTF-8 check: the client library's own, a byte at
+// a time, and the whole-message check the plug-in makes instead.
+void utf8_client_library(benchmark::State& state, const char* file) {
+    const std::string text = load(file);
+    for (auto _ : state) benchmark::DoNotOptimize(websocketpp::utf8_validator::validate(text));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+void utf8_whole(benchmark::State& state, const char* file) {
+    const std::string text = load(file);
+    for (auto _ : state) benchmark::DoNotOptimize(simdjson::validate_utf8(text.data(), text.size()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
 }  // namespace
 
 BENCHMARK_CAPTURE(parse_only, subscribe_reply, "subscribe_reply.json");
@@ -84,5 +100,8 @@ BENCHMARK_CAPTURE(parse_only, notify_idle, "notify_idle.json");
 BENCHMARK_CAPTURE(handle_message, notify_idle, "notify_idle.json");
 BENCHMARK_CAPTURE(parse_only, notify_proc_stat, "notify_proc_stat.json");
 BENCHMARK_CAPTURE(handle_message, notify_proc_stat, "notify_proc_stat.json");
+
+BENCHMARK_CAPTURE(utf8_client_library, notify_printing, "notify_printing.json");
+BENCHMARK_CAPTURE(utf8_whole, notify_printing, "notify_printing.json");
 
 BENCHMARK_MAIN();
