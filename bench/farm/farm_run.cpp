@@ -86,8 +86,6 @@ void write_samples(const std::string& prefix, int printers, const std::vector<St
     std::fclose(out);
 }
 
-
-
 }  // namespace
 
 // The floor: the bare transport against the same farm, in this process once

@@ -47,7 +47,6 @@ double seconds_since(std::int64_t from_ns) { return static_cast<double>(steady_n
 double ms(std::int64_t ns) { return static_cast<double>(ns) / 1e6; }
 void sleep_s(double s) { std::this_thread::sleep_for(std::chrono::duration<double>(s)); }
 
-
 struct RssSample {
     double at_s;
     double kib;
@@ -101,7 +100,6 @@ private:
     std::uint64_t reports_ = 0;
     std::uint64_t attempts_ = 0;
 };
-
 
 // Ends the program when the run is not over by a deadline: an export or a
 // destroy that never returns must fail the soak, not hang it.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <utility>
 
 #include <websocketpp/http/constants.hpp>
 
@@ -32,8 +33,8 @@ void CheckedResponse::check_status_line(const char* buf, std::size_t len) {
         return;
     }
     status_checked_ = true;
-    const std::string line = status_line_.substr(0, line_end);
-    status_line_ = std::string();
+    std::string line = std::exchange(status_line_, std::string());
+    line.resize(line_end);
     // The library reads the code between the first space and the next; a
     // line without them it refuses by itself.
     const auto first = line.find(' ');

@@ -82,13 +82,14 @@ void PrinterConnection::on_close(ConnectionOwner* agent, std::uint64_t gen, Conn
 void PrinterConnection::on_message(ConnectionOwner* agent, std::uint64_t gen, ConnectionHandle handle,
                                    MessagePtr message) {
     run_guarded("on_message", id, [&] {
-        const auto opcode = message->get_opcode();
-        if (opcode != websocketpp::frame::opcode::text && opcode != kUncheckedText) return;
-        if (!is_utf8(*message)) {
+        // Binary messages are none of the printer's; every received text
+        // message comes marked (PaddedMessages).
+        if (message->get_opcode() != kUncheckedText) return;
+        const std::string& text = message->get_payload();
+        if (!simdjson::validate_utf8(text.data(), text.size())) {
             fail_not_utf8(agent->endpoint().get_con_from_hdl(std::move(handle)));
             return;
         }
-        const std::string& text = message->get_payload();
         log::debug("on_message,id:", id, ",", text);
         if (!is_current(gen)) return;
         heard_since_pass = true;

@@ -71,12 +71,6 @@ inline WsClient::message_ptr text_message(const std::string& payload) {
     return message;
 }
 
-// Whether a received text message (opcode kUncheckedText or text) is UTF-8.
-inline bool is_utf8(const WsConfig::message_type& message) {
-    const std::string& payload = message.get_payload();
-    return message.get_opcode() != kUncheckedText || simdjson::validate_utf8(payload.data(), payload.size());
-}
-
 // Ends a connection that sent text which is not UTF-8, as the library does
 // when it finds that itself: a close with 1007 and the library's reason, or
 // the connection's end at once when no close can be sent.

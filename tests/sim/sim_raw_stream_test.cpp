@@ -151,5 +151,36 @@ TEST(SimRawFrames, FragmentsCarryTheOpcodeOnceAndFinOnTheLast) {
     EXPECT_EQ(raw::split_every("abcde", 2), (std::vector<std::string>{"ab", "cd", "e"}));
 }
 
+TEST(SimRawFrames, DecodeGivesBackWhatEncodeWrote) {
+    std::vector<raw::Frame> frames(5);
+    frames[0].payload = "Hello";
+    frames[0].mask = std::array<std::uint8_t, 4>{0x37, 0xfa, 0x21, 0x3d};
+    frames[1] = raw::Frame{false, 5, 0xB, std::string(126, 'b'), {}, {}, false};
+    frames[2].payload = "ab";
+    frames[2].long_length = true;
+    frames[3] = raw::Frame{true, 0, raw::opcode::close, std::string(70000, 'c'), std::array<std::uint8_t, 4>{1, 2, 3, 4}, {}, false};
+    frames[4].opcode = raw::opcode::ping;
+    std::string stream;
+    for (const auto& f : frames) stream += raw::encode(f);
+    std::string_view rest = stream;
+    for (const auto& f : frames) {
+        std::size_t used = 0;
+        const auto back = raw::decode(rest, used);
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->fin, f.fin);
+        EXPECT_EQ(back->rsv, f.rsv);
+        EXPECT_EQ(back->opcode, f.opcode);
+        EXPECT_EQ(back->payload, f.payload);
+        EXPECT_EQ(back->mask, f.mask);
+        EXPECT_EQ(back->long_length, f.long_length);
+        rest.remove_prefix(used);
+    }
+    EXPECT_TRUE(rest.empty());
+    // A frame the bytes do not hold all of is not read.
+    std::size_t used = 0;
+    const std::string masked = raw::encode(frames[0]);
+    for (std::size_t cut = 0; cut < masked.size(); ++cut) EXPECT_FALSE(raw::decode(std::string_view(masked).substr(0, cut), used)) << cut;
+}
+
 }  // namespace
 }  // namespace sim_test

@@ -125,17 +125,17 @@ void PrinterCore::apply_listener() {
     if (!want_websocket && server_.is_listening()) server_.stop_listening(ec);
     if (side == SideAccept::none) {
         close_stalled();
-    } else if (stall_acceptor_ && side_accept_ != side) {
+    } else if (side_acceptor_ && side_accept_ != side) {
         // Connections it took keep their fate; new ones get the new one's.
         boost::system::error_code ignored;
-        stall_acceptor_->close(ignored);
-        stall_acceptor_.reset();
+        side_acceptor_->close(ignored);
+        side_acceptor_.reset();
     }
     if (want_websocket && !server_.is_listening()) {
         if (const auto why = listen_websocket()) report_listen_error("cannot listen again", why.message());
     }
-    if (side != SideAccept::none && !stall_acceptor_) {
-        if (const auto why = listen_stalling(side)) report_listen_error("cannot listen for stalled handshakes", why.message());
+    if (side != SideAccept::none && !side_acceptor_) {
+        if (const auto why = listen_aside(side)) report_listen_error("cannot listen for stalled handshakes", why.message());
     }
 }
 
@@ -157,7 +157,7 @@ websocketpp::lib::error_code PrinterCore::listen_websocket() {
     return ec;
 }
 
-boost::system::error_code PrinterCore::listen_stalling(SideAccept side) {
+boost::system::error_code PrinterCore::listen_aside(SideAccept side) {
     auto acceptor = std::make_unique<asio::ip::tcp::acceptor>(io_);
     const asio::ip::tcp::endpoint endpoint(asio::ip::make_address(options_.bind_address), port_);
     boost::system::error_code ec;
@@ -166,7 +166,7 @@ boost::system::error_code PrinterCore::listen_stalling(SideAccept side) {
     if (!ec) acceptor->bind(endpoint, ec);
     if (!ec) acceptor->listen(64, ec);
     if (ec) return ec;
-    stall_acceptor_ = std::move(acceptor);
+    side_acceptor_ = std::move(acceptor);
     side_accept_ = side;
     switch (side) {
         case SideAccept::held: accept_held(); break;
@@ -180,9 +180,9 @@ boost::system::error_code PrinterCore::listen_stalling(SideAccept side) {
 void PrinterCore::accept_sockets(void (PrinterCore::*take)(SocketPtr)) {
     auto socket = std::make_shared<asio::ip::tcp::socket>(io_);
     auto self = shared_from_this();
-    asio::ip::tcp::acceptor* acceptor = stall_acceptor_.get();
+    asio::ip::tcp::acceptor* acceptor = side_acceptor_.get();
     acceptor->async_accept(*socket, [self, socket, acceptor, take](const boost::system::error_code& ec) {
-        if (ec || self->stall_acceptor_.get() != acceptor) return;
+        if (ec || self->side_acceptor_.get() != acceptor) return;
         self->recorder_->note_accepted();
         ((*self).*take)(socket);
         self->accept_sockets(take);
@@ -196,9 +196,9 @@ void PrinterCore::keep_stalled(SocketPtr socket) { stalled_.push_back(std::move(
 void PrinterCore::accept_held() {
     auto connection = server_.get_connection();
     auto self = shared_from_this();
-    asio::ip::tcp::acceptor* acceptor = stall_acceptor_.get();
+    asio::ip::tcp::acceptor* acceptor = side_acceptor_.get();
     acceptor->async_accept(connection->get_raw_socket(), [self, connection, acceptor](const boost::system::error_code& ec) {
-        if (ec || self->stall_acceptor_.get() != acceptor) return;
+        if (ec || self->side_acceptor_.get() != acceptor) return;
         self->recorder_->note_held();
         self->held_.push_back(connection);
         self->accept_held();
@@ -213,8 +213,8 @@ void PrinterCore::release_held() {
 
 void PrinterCore::close_stalled() {
     boost::system::error_code ec;
-    if (stall_acceptor_) stall_acceptor_->close(ec);
-    stall_acceptor_.reset();
+    if (side_acceptor_) side_acceptor_->close(ec);
+    side_acceptor_.reset();
     for (auto& socket : stalled_) socket->close(ec);
     stalled_.clear();
     for (auto& connection : held_) connection->get_raw_socket().close(ec);

@@ -106,7 +106,7 @@ private:
     void apply_listener();
     // Both return what kept them from listening (nothing when they did).
     websocketpp::lib::error_code listen_websocket();
-    boost::system::error_code listen_stalling(SideAccept side);
+    boost::system::error_code listen_aside(SideAccept side);
     // A failure to listen again is reported, not swallowed: a printer that
     // is silently deaf reads to a client as a fault the test never set.
     void report_listen_error(const std::string& what, const std::string& why);
@@ -224,8 +224,8 @@ private:
     std::uint64_t server_restarts_ = 0;  // a later restart_server overrides an earlier one
     std::unordered_map<std::string, MethodFault> faults_;
     std::optional<RawStream> raw_;
-    std::unique_ptr<boost::asio::ip::tcp::acceptor> stall_acceptor_;
-    SideAccept side_accept_ = SideAccept::none;  // what stall_acceptor_ accepts for
+    std::unique_ptr<boost::asio::ip::tcp::acceptor> side_acceptor_;
+    SideAccept side_accept_ = SideAccept::none;  // what side_acceptor_ accepts for
     std::vector<SocketPtr> stalled_;
     std::vector<WsServer::connection_ptr> held_;  // accepted, handshake not started yet
     std::vector<std::shared_ptr<RawSession>> raw_sessions_;  // under way

@@ -31,6 +31,35 @@ std::string encode(const Frame& frame) {
     return out;
 }
 
+std::optional<Frame> decode(std::string_view bytes, std::size_t& used) {
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(bytes[i]); };
+    if (bytes.size() < 2) return std::nullopt;
+    Frame frame;
+    frame.fin = (byte(0) & 0x80) != 0;
+    frame.rsv = static_cast<std::uint8_t>((byte(0) >> 4) & 0x7);
+    frame.opcode = byte(0) & 0xF;
+    std::uint64_t length = byte(1) & 0x7F;
+    const std::size_t length_bytes = length == 126 ? 2 : length == 127 ? 8 : 0;
+    std::size_t at = 2;
+    if (bytes.size() < at + length_bytes) return std::nullopt;
+    if (length_bytes > 0) {
+        length = 0;
+        for (std::size_t i = 0; i < length_bytes; ++i) length = length << 8 | byte(at + i);
+        at += length_bytes;
+        frame.long_length = length <= (length_bytes == 2 ? 125 : 0xFFFF);
+    }
+    if (byte(1) & 0x80) {
+        if (bytes.size() < at + 4) return std::nullopt;
+        frame.mask = std::array<std::uint8_t, 4>{byte(at), byte(at + 1), byte(at + 2), byte(at + 3)};
+        at += 4;
+    }
+    if (length > bytes.size() - at) return std::nullopt;
+    frame.payload = std::string(bytes.substr(at, static_cast<std::size_t>(length)));
+    for (std::size_t i = 0; frame.mask && i < frame.payload.size(); ++i) frame.payload[i] ^= (*frame.mask)[i % 4];
+    used = at + static_cast<std::size_t>(length);
+    return frame;
+}
+
 namespace {
 std::string final_frame(std::uint8_t op, std::string_view payload) {
     Frame frame;

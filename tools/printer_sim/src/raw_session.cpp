@@ -52,33 +52,16 @@ std::string RawSession::request_key(std::string_view request) {
 
 ClientClose RawSession::client_close(std::string_view heard) {
     ClientClose close{std::chrono::steady_clock::now(), 0, 1006, {}};
-    std::size_t at = 0;
-    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(heard[i]); };
-    while (at + 2 <= heard.size()) {
-        const std::uint8_t opcode = byte(at) & 0x0F;
-        const bool masked = (byte(at + 1) & 0x80) != 0;
-        std::uint64_t length = byte(at + 1) & 0x7F;
-        std::size_t header = 2;
-        const std::size_t length_bytes = length == 126 ? 2 : length == 127 ? 8 : 0;
-        if (at + header + length_bytes > heard.size()) break;
-        if (length_bytes > 0) {
-            length = 0;
-            for (std::size_t i = 0; i < length_bytes; ++i) length = length << 8 | byte(at + header + i);
-            header += length_bytes;
-        }
-        const std::size_t key = at + header;
-        if (masked) header += 4;
-        if (length > heard.size() || at + header + length > heard.size()) break;
-        if (opcode == raw::opcode::close) {
-            std::string payload(heard.substr(at + header, length));
-            for (std::size_t i = 0; masked && i < payload.size(); ++i) payload[i] ^= heard[key + i % 4];
-            close.code = payload.size() >= 2 ? static_cast<std::uint16_t>(static_cast<std::uint8_t>(payload[0]) << 8 |
-                                                                           static_cast<std::uint8_t>(payload[1]))
-                                             : 1005;
-            if (payload.size() > 2) close.reason = payload.substr(2);
-            return close;
-        }
-        at += header + length;
+    std::size_t used = 0;
+    for (auto frame = raw::decode(heard, used); frame; frame = raw::decode(heard, used)) {
+        heard.remove_prefix(used);
+        if (frame->opcode != raw::opcode::close) continue;
+        const std::string& payload = frame->payload;
+        close.code = payload.size() >= 2 ? static_cast<std::uint16_t>(static_cast<std::uint8_t>(payload[0]) << 8 |
+                                                                       static_cast<std::uint8_t>(payload[1]))
+                                         : 1005;
+        if (payload.size() > 2) close.reason = payload.substr(2);
+        break;
     }
     return close;
 }

@@ -4,7 +4,8 @@
 
 // Bytes for a RawStream: WebSocket frames as a server would write them, and
 // every way of getting them wrong (masked, reserved bits and opcodes, a
-// length the data never reaches), plus the HTTP answers to an upgrade.
+// length the data never reaches), plus the HTTP answers to an upgrade; and
+// the reading of the frames a client sends back.
 
 #include <array>
 #include <cstddef>
@@ -43,6 +44,10 @@ struct Frame {
 };
 
 std::string encode(const Frame& frame);
+// The frame at the start of `bytes`, its payload unmasked, and in `used` the
+// bytes it takes; nullopt when `bytes` does not hold all of it. What encode
+// writes, decode gives back (declared_length stays unset).
+std::optional<Frame> decode(std::string_view bytes, std::size_t& used);
 
 // Well-formed final frames.
 std::string text(std::string_view payload);
