@@ -2,6 +2,8 @@
 // Copyright (c) 2026 The pemra_network authors
 #include "protocol/job_record.h"
 
+#include <string_view>
+
 #include "status/json_read.h"
 
 namespace pemra::protocol {
@@ -51,9 +53,10 @@ void apply_job_record(MachineStatus::LastJob& job, json_read::Element record) {
 
 bool is_same_job(const MachineStatus::LastJob& job, json_read::Element record) {
     if (!record.is_object() || job.job_id.empty()) return false;
-    json_read::Fields f(record, "job");
-    const auto job_id = f.present("job_id");
-    return job_id && f.to_string("job_id", *job_id) == job.job_id;
+    // An id of another type is not this job's: it changes nothing, and the
+    // notification that carries it is still reported.
+    const auto job_id = json_read::present(record, "job_id");
+    return job_id && job_id->is_string() && std::string_view(job_id->get_string().value_unsafe()) == job.job_id;
 }
 
 }  // namespace pemra::protocol

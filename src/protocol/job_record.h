@@ -16,8 +16,8 @@ namespace pemra::protocol {
 void apply_job_record(MachineStatus::LastJob& job, json_read::Element record);
 
 // True when `record` is a job object whose "job_id" is the text `job` holds
-// (never for an empty or missing id). Throws json_read::ReadError for a
-// "job_id" that is not a string.
+// (never for an empty or missing id, nor for a "job_id" that is not a
+// string).
 bool is_same_job(const MachineStatus::LastJob& job, json_read::Element record);
 
 }  // namespace pemra::protocol

@@ -185,7 +185,7 @@ TEST_F(Dispatcher, TheEndOfTheLastJobUpdatesItAndOtherJobsDoNot) {
     feed(R"({"method":"notify_history_changed","params":[{"action":"moved","job":{"job_id":"000012","status":"x"}},
             {"action":"finished","job":{"job_id":12,"status":"y"}}]})");
     EXPECT_EQ(record->session.status.last_job.status, "completed") << "other actions and a numeric id change nothing";
-    EXPECT_EQ(kinds(), (Kinds{"history_changed", "history_changed", "history_changed"}))
+    EXPECT_EQ(kinds(), (Kinds{"history_changed", "history_changed", "history_changed", "history_changed"}))
         << "one callback per notification; the values wait for the next status report";
 }
 
