@@ -6,14 +6,17 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <type_traits>
+#include <utility>
 
 #include <simdjson.h>
 #include <websocketpp/client.hpp>
 #include <websocketpp/config/asio_no_tls_client.hpp>
 
+#include "connection/address_resolver.h"
 #include "connection/checked_response.h"
 #include "connection/ws_fwd.h"
 
@@ -53,12 +56,61 @@ public:
     bool recycle(Message*) { return false; }
 };
 
+// The library's transport, with one change: a connection whose addresses
+// were found beforehand (AddressResolver) goes straight to them. The
+// library's own resolver looks names up one at a time on one thread, and its
+// timeout cancels every lookup pending, so one slow name would hold up every
+// printer's connection.
+template <typename Config>
+class PreResolvedTransport : public websocketpp::transport::asio::endpoint<Config> {
+    using base = websocketpp::transport::asio::endpoint<Config>;
+
+public:
+    using transport_con_ptr = typename base::transport_con_ptr;
+    using timer_ptr = typename base::timer_ptr;
+
+    // io_thread, right before client::connect: where that connection goes.
+    void aim_next_connect(ResolvedTarget target) { next_target_ = std::move(target); }
+
+    // The client's connect calls this one, not the library's: it names the
+    // function through the configuration's transport type.
+    void async_connect(transport_con_ptr tcon, websocketpp::uri_ptr uri, websocketpp::transport::connect_handler cb) {
+        if (!next_target_) {
+            base::async_connect(std::move(tcon), std::move(uri), std::move(cb));
+            return;
+        }
+        ResolvedTarget target = std::move(*next_target_);
+        next_target_.reset();
+        tcon->set_uri(uri);
+        if (target.error) {
+            cb(target.error);  // fails the connection as a refused connect would
+            return;
+        }
+        // As the library does after its own lookup: every address in turn,
+        // all within the connect timeout.
+        timer_ptr con_timer;
+        con_timer = tcon->set_timer(Config::timeout_connect,
+                                    websocketpp::lib::bind(&PreResolvedTransport::handle_connect_timeout, this, tcon,
+                                                           con_timer, cb, websocketpp::lib::placeholders::_1));
+        boost::asio::async_connect(
+            tcon->get_raw_socket(), std::move(target.endpoints),
+            tcon->get_strand()->wrap([this, tcon, con_timer, cb](const boost::system::error_code& ec,
+                                                                 const boost::asio::ip::tcp::endpoint&) {
+                this->handle_connect(tcon, con_timer, cb, ec);
+            }));
+    }
+
+private:
+    std::optional<ResolvedTarget> next_target_;
+};
+
 struct WsConfig : websocketpp::config::asio_client {
     using type = WsConfig;
     using response_type = CheckedResponse;
     using message_type = websocketpp::message_buffer::message<PaddedMessages>;
     using con_msg_manager_type = PaddedMessages<message_type>;
     using endpoint_msg_manager_type = websocketpp::message_buffer::alloc::endpoint_msg_manager<con_msg_manager_type>;
+    using transport_type = PreResolvedTransport<transport_config>;
 };
 
 using WsConnectionPtr = WsClient::connection_ptr;
