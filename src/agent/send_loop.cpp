@@ -60,11 +60,14 @@ void PrinterManager::do_send_loop() {
             // The client library's send() is not safe beside a connection
             // ending on the network thread (it reads the connection's state
             // that the ending writes without a lock), so the frame is handed
-            // to that thread, in the queue's order.
+            // to that thread, in the queue's order, and no faster than that
+            // thread writes them.
+            if (!handed_over_.acquire()) return;  // stopping
             post([this, record, handle = std::move(handle), message = std::move(message)]() mutable {
                 run_guarded("send", record->id, [&] {
                     record->send(client_.get(), std::move(handle), message.request_id, message.payload, message.track);
                 });
+                handed_over_.release();
             });
         });
     }
