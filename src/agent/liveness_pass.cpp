@@ -3,11 +3,14 @@
 //
 // The liveness pass: every check interval, open printers are pinged and
 // ticked, closed and failed ones reconnected. The check thread decides under
-// connections_mutex_ and hands the work to io_thread in key order, so no
-// WebSocket call and no host callback happens while the registry is locked.
+// connections_mutex_ and hands the work to io_thread in key order (the pings
+// as one task), so no WebSocket call and no host callback happens while the
+// registry is locked.
 
 #include <chrono>
+#include <memory>
 #include <mutex>
+#include <vector>
 
 #include "agent/printer_manager.h"
 #include "base/log.h"
@@ -30,16 +33,17 @@ void PrinterManager::do_socket_check_loop() {
 
 // Runs with connections_mutex_ held.
 void PrinterManager::liveness_pass() {
-    const auto posted = std::chrono::steady_clock::now();
+    struct Ping {
+        std::shared_ptr<PrinterConnection> record;
+        std::uint64_t gen;
+        ConnectionHandle handle;
+    };
+    std::vector<Ping> pings;
     for (auto& [device_id, record] : connections_) {
         switch (record->current_state()) {
-            case ConnectionState::open: {
-                const std::uint64_t gen = record->generation.load();
-                post([this, record = record, gen, handle = record->hdl, posted] {
-                    record->ping_and_tick(this, gen, handle, posted);
-                });
+            case ConnectionState::open:
+                pings.push_back(Ping{record, record->generation(), record->hdl});
                 break;
-            }
             case ConnectionState::closed:
             case ConnectionState::failed:
                 connect_locked(device_id, record->uri, ConnectOrigin::retry);
@@ -49,6 +53,23 @@ void PrinterManager::liveness_pass() {
                 break;
         }
     }
+    if (pings.empty()) return;
+    post([this, pings = std::move(pings), posted = std::chrono::steady_clock::now()] {
+        // A pass is judged only while this thread keeps up. One that waited
+        // behind other work (a huge frame, a slow host callback) runs before
+        // the frames that arrived meanwhile are read, and passes that piled
+        // up run back to back with no chance to hear anything: such a pass
+        // is skipped whole, or a stall of this thread would count every
+        // printer silent and send each of them a burst of requests.
+        const auto waited = std::chrono::steady_clock::now() - posted;
+        if (waited >= timings_.check_interval / 2) {
+            log::debug("liveness pass skipped: it waited ",
+                       std::chrono::duration_cast<std::chrono::milliseconds>(waited).count(),
+                       " ms behind other work");
+            return;
+        }
+        for (const Ping& ping : pings) ping.record->ping_and_tick(this, ping.gen, ping.handle);
+    });
 }
 
 }  // namespace pemra

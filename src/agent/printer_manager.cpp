@@ -11,6 +11,7 @@
 
 #include "base/exception_firewall.h"
 #include "base/log.h"
+#include "connection/address_resolver.h"
 #include "connection/printer_connection.h"
 #include "connection/ws_client.h"
 #include "platform/platform.h"
@@ -45,6 +46,8 @@ void PrinterManager::start() {
     client_->clear_error_channels(websocketpp::log::elevel::all);
     client_->init_asio();
     event_loop_ready_ = true;
+    resolver_ = std::make_unique<AddressResolver>(client_->get_io_service(), timings_.name_lookup_timeout,
+                                                  timings_.lookup_held);
     client_->set_open_handshake_timeout(static_cast<long>(timings_.open_handshake_timeout.count()));
     client_->set_pong_timeout(static_cast<long>(timings_.pong_timeout.count()));
     client_->start_perpetual();
@@ -77,6 +80,7 @@ void PrinterManager::stop() {
     }
     check_wakeup_.notify_all();
     outbound_.close();
+    handed_over_.close();
 
     std::vector<std::string> open_ids;
     {

@@ -24,8 +24,9 @@
 // Host threads call the public operations through the exports.
 //
 // Locks: none of ours nests in another. connections_mutex_, the queue's
-// mutex, each session's pending-request lock, the callback slots' mutexes,
-// ended_mutex_ and calls_mutex_ are each taken alone, and no lock of ours is
+// mutex, the hand-over limit's mutex, each session's pending-request lock,
+// the callback slots' mutexes, ended_mutex_ and calls_mutex_ are each taken
+// alone, and no lock of ours is
 // held while a host callback runs or a frame is sent.
 //
 // A connection's MachineStatus, server and error_reason are touched only on
@@ -46,6 +47,7 @@
 #include "agent/callback_slot.h"
 #include "agent/timings.h"
 #include "connection/connection_owner.h"
+#include "connection/hand_over_limit.h"
 #include "connection/outbound_queue.h"
 #include "connection/ws_fwd.h"
 #include "pemra_network/callbacks.h"
@@ -54,6 +56,7 @@
 
 namespace pemra {
 
+class AddressResolver;
 class PrinterConnection;
 
 class PrinterManager final : public ConnectionOwner {
@@ -127,6 +130,9 @@ public:
     void quick_reconnect(const std::shared_ptr<PrinterConnection>& record, std::uint64_t gen) override;
     bool is_stopping() const override { return stopping_.load(); }
     std::chrono::milliseconds check_interval() const override { return timings_.check_interval; }
+    void pause_point(const char* point) override {
+        if (timings_.pause_point) timings_.pause_point(point);
+    }
     const Timings& timings() const { return timings_; }
 
     // True on io_thread of any agent: there nothing may wait for the queue.
@@ -151,6 +157,8 @@ public:
     // The record of a device id, or null; takes connections_mutex_ briefly.
     std::shared_ptr<PrinterConnection> find_connection(const std::string& device_id);
     std::deque<OutboundMessage> queued_messages() const { return outbound_.snapshot(); }
+    // Messages handed to io_thread and not sent yet (for tests and diagnostics).
+    std::size_t messages_handed_over() const { return handed_over_.in_flight(); }
 
 private:
     enum class ThreadRole { none, io, send, check };
@@ -172,6 +180,8 @@ private:
     const Timings timings_;
     std::atomic<bool> callbacks_suppressed_{false};
     std::unique_ptr<WsClient> client_;
+    // io_thread; made at start, destroyed before the event loop it uses.
+    std::unique_ptr<AddressResolver> resolver_;
     protocol::FrameParser parser_;  // io_thread
     std::shared_ptr<std::thread> io_thread_;
     std::shared_ptr<std::thread> send_thread_;
@@ -185,6 +195,9 @@ private:
     std::atomic<bool> stop_requested_{false};  // set under connections_mutex_
     std::condition_variable check_wakeup_;     // waits with connections_mutex_
     OutboundQueue outbound_;
+    // Messages the send loop posted to io_thread and io_thread has not sent:
+    // as many as the queue holds.
+    HandOverLimit handed_over_{OutboundQueue::kCapacity};
 
     std::mutex start_mutex_;            // serialises start
     bool event_loop_ready_ = false;     // guarded by start_mutex_

@@ -76,30 +76,41 @@ int PrinterManager::connect_locked(std::string device_id, const std::string& uri
 
     std::shared_ptr<PrinterConnection> record;
     bool reused = false;
+    std::uint64_t gen = 1;
     auto found = connections_.find(device_id);
     if (found == connections_.end()) {
         record = std::make_shared<PrinterConnection>(device_id, connection->get_handle(), uri, timings_.quick_retry);
         connections_[device_id] = record;
     } else {
         record = found->second;
-        if (record->current_state() == ConnectionState::open) return 0;
+        const auto attempt = record->begin_attempt();
+        if (!attempt) return 0;  // open: the link stays
+        gen = *attempt;
         record->hdl = connection->get_handle();
         record->uri = uri;
-        record->generation.fetch_add(1);
-        record->state.store(ConnectionState::connecting);
         reused = true;
     }
-    const std::uint64_t gen = record->generation.load();
     bind_handlers(connection, record, this, gen);
 
     // The reconnect report and the start of the connection run on io_thread,
     // in this order, so the host hears "reconnecting" before the outcome.
     const bool from_host = origin == ConnectOrigin::host;
     post([this, record, connection, gen, reused, from_host] {
-        if (!record->is_current(gen)) return;  // a newer connect took over
+        // A newer connect took over, or the host disconnected the printer
+        // after this attempt was asked for.
+        if (!record->is_current(gen) || record->removed.load()) return;
         if (from_host) record->restart_reconnect_rhythm();
         if (reused) record->announce_reconnect(this);
-        run_guarded("connect", record->id, [&] { client_->connect(connection); });
+        pause_point("connect task");
+        const std::string host = connection->get_host();
+        resolver_->resolve(record->id, host, connection->get_port(), [this, record, connection, gen](ResolvedTarget target) {
+            // Still wanted after the lookup?
+            if (!record->is_current(gen) || record->removed.load()) return;
+            run_guarded("connect", record->id, [&] {
+                client_->aim_next_connect(std::move(target));
+                client_->connect(connection);
+            });
+        });
     });
     return 0;
 }

@@ -18,14 +18,15 @@ namespace pemra {
 
 void PrinterConnection::on_open(ConnectionOwner* agent, std::uint64_t gen, ConnectionHandle handle) {
     run_guarded("on_open", id, [&] {
-        if (!is_current(gen) || removed.load()) {
-            // A connection nobody wants any more: a newer attempt replaced it,
-            // or the host disconnected the printer while it was connecting.
+        // A connection nobody wants any more: the host disconnected the
+        // printer while it was connecting, or a newer attempt replaced it
+        // (then the state belongs to that attempt and stays as it is).
+        if (removed.load() || !change_state(gen, ConnectionState::open)) {
             log::debug("on_open:", id, removed.load() ? ",disconnected meanwhile" : ",superseded", ", closing");
             close_connection(agent, std::move(handle));
             return;
         }
-        state.store(ConnectionState::open);
+        agent->pause_point("on_open claimed");
         server = agent->endpoint().get_con_from_hdl(std::move(handle))->get_response_header("Server");
         log::debug("on_open:", id);
         heard_since_pass = true;
@@ -42,11 +43,11 @@ void PrinterConnection::on_fail(ConnectionOwner* agent, std::uint64_t gen, Conne
     run_guarded("on_fail", id, [&] {
         WsConnectionPtr connection = agent->endpoint().get_con_from_hdl(handle);
         const std::error_code ec = connection->get_ec();
-        if (!is_current(gen)) {
+        ConnectionState previous = ConnectionState::connecting;
+        if (!change_state(gen, ConnectionState::failed, &previous)) {
             log::debug("on_fail:", id, ",superseded,", ec.message());
             return;
         }
-        const ConnectionState previous = state.exchange(ConnectionState::failed);
         agent->note_connection_ended();
         if (previous == ConnectionState::open) {
             close_connection(agent, std::move(handle));
@@ -64,11 +65,10 @@ void PrinterConnection::on_fail(ConnectionOwner* agent, std::uint64_t gen, Conne
 void PrinterConnection::on_close(ConnectionOwner* agent, std::uint64_t gen, ConnectionHandle handle) {
     run_guarded("on_close", id, [&] {
         WsConnectionPtr connection = agent->endpoint().get_con_from_hdl(std::move(handle));
-        if (!is_current(gen)) {
+        if (!change_state(gen, ConnectionState::closed)) {
             log::debug("on_close:", id, ",superseded");
             return;
         }
-        state.store(ConnectionState::closed);
         agent->note_connection_ended();
         report_offline(agent);
         const auto code = connection->get_remote_close_code();
@@ -111,7 +111,7 @@ void PrinterConnection::on_pong_timeout(ConnectionOwner* agent, std::uint64_t ge
     run_guarded("on_pong_timeout", id, [&] {
         // A late timer of a connection that is gone or no longer open says
         // nothing about the printer's current link.
-        if (!is_current(gen) || state.load() != ConnectionState::open) return;
+        if (!is_current(gen) || current_state() != ConnectionState::open) return;
         log::debug("heartbeat timeout", id);
         session.status.heartbeat = heartbeat::pong_timed_out;
         session.report_status(*agent);
@@ -123,7 +123,7 @@ void PrinterConnection::schedule_quick_reconnect(ConnectionOwner* agent, bool wa
     if (removed.load() || agent->is_stopping()) return;
     const auto delay = rhythm.next_delay(ReconnectRhythm::Clock::now(), was_open);
     if (!delay) return;
-    const std::uint64_t gen = generation.load();
+    const std::uint64_t gen = generation();
     // The timer lives in this record, so its handler must not keep the record alive.
     std::weak_ptr<PrinterConnection> weak = weak_from_this();
     rhythm.arm(agent->endpoint().get_io_service(), *delay, [agent, weak, gen] {

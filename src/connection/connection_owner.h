@@ -32,6 +32,9 @@ public:
     virtual bool is_stopping() const = 0;
     // How often the liveness pass runs.
     virtual std::chrono::milliseconds check_interval() const = 0;
+    // A named point of a connection's life where a test may hold io_thread;
+    // nothing in the product.
+    virtual void pause_point(const char* point) = 0;
 
 protected:
     ~ConnectionOwner() = default;

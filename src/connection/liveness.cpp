@@ -26,18 +26,11 @@ constexpr int kSilentPassesToDrop = 3;
 
 }  // namespace
 
-void PrinterConnection::ping_and_tick(ConnectionOwner* agent, std::uint64_t gen, ConnectionHandle handle,
-                                      std::chrono::steady_clock::time_point posted) {
+void PrinterConnection::ping_and_tick(ConnectionOwner* agent, std::uint64_t gen, ConnectionHandle handle) {
     run_guarded("liveness", id, [&] {
-        if (!is_current(gen) || state.load() != ConnectionState::open) return;
-        // Silence is judged only while this thread keeps up. A pass that
-        // waited behind other work (a huge frame, a slow host callback) comes
-        // before frames that arrived meanwhile are read, and passes that
-        // piled up run back to back with no chance to hear anything.
-        if (std::chrono::steady_clock::now() - posted < agent->check_interval() / 2) {
-            silent_passes = heard_since_pass ? 0 : silent_passes + 1;
-            heard_since_pass = false;
-        }
+        if (!is_current(gen) || current_state() != ConnectionState::open) return;
+        silent_passes = heard_since_pass ? 0 : silent_passes + 1;
+        heard_since_pass = false;
         // A printer being disconnected ends with its closing handshake.
         if (silent_passes >= kSilentPassesToDrop && !removed.load()) {
             drop_silent_connection(agent, std::move(handle));

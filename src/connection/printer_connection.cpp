@@ -33,7 +33,7 @@ PrinterConnection::PrinterConnection(std::string device_id, ConnectionHandle han
 
 void PrinterConnection::send(WsClient* endpoint, ConnectionHandle handle, std::int32_t request_id,
                              const std::string& payload, bool track) {
-    if (state.load() != ConnectionState::open) {
+    if (current_state() != ConnectionState::open) {
         log::debug("websocket is not connected, send msg:", payload);
         return;
     }
@@ -48,6 +48,23 @@ void PrinterConnection::send(WsClient* endpoint, ConnectionHandle handle, std::i
     } else {
         log::debug("> Error sending message: ", ec.message());
     }
+}
+
+bool PrinterConnection::change_state(std::uint64_t gen, ConnectionState to, ConnectionState* previous) {
+    std::uint64_t link = link_.load();
+    do {
+        if (generation_of(link) != gen) return false;
+    } while (!link_.compare_exchange_weak(link, link_of(gen, to)));
+    if (previous) *previous = state_of(link);
+    return true;
+}
+
+std::optional<std::uint64_t> PrinterConnection::begin_attempt() {
+    std::uint64_t link = link_.load();
+    do {
+        if (state_of(link) == ConnectionState::open) return std::nullopt;
+    } while (!link_.compare_exchange_weak(link, link_of(generation_of(link) + 1, ConnectionState::connecting)));
+    return generation_of(link) + 1;
 }
 
 void PrinterConnection::announce_reconnect(ConnectionOwner* agent) {

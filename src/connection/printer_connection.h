@@ -19,13 +19,15 @@
 //
 // Threads: the handlers, the session and the status readers run on the
 // agent's io_thread, which alone touches `session.status`, `server` and
-// `error_reason`. `state` is read by every thread. `hdl`, `uri` and
-// `generation` change only under the agent's connections_mutex_.
+// `error_reason`. The link's generation and state are read by every thread
+// and changed only through their own operations. `hdl` and `uri` change only
+// under the agent's connections_mutex_.
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "connection/connection_owner.h"
@@ -52,11 +54,11 @@ public:
     void on_pong_timeout(ConnectionOwner* agent, std::uint64_t gen, ConnectionHandle handle, std::string payload);
 
     // ---- io_thread: liveness -------------------------------------------------
-    // Pings the connection `handle` of generation `gen` and runs tick, when
-    // that connection is still the record's current one and open; `posted`
-    // is when the pass handed this to io_thread.
-    void ping_and_tick(ConnectionOwner* agent, std::uint64_t gen, ConnectionHandle handle,
-                       std::chrono::steady_clock::time_point posted);
+    // Counts the pass silent or not, pings the connection `handle` of
+    // generation `gen` and runs tick, when that connection is still the
+    // record's current one and open. Only for a pass that kept up (see the
+    // agent's liveness pass).
+    void ping_and_tick(ConnectionOwner* agent, std::uint64_t gen, ConnectionHandle handle);
     void tick(WsClient* endpoint, ConnectionHandle handle);
 
     // ---- io_thread: reconnection ---------------------------------------------
@@ -71,16 +73,28 @@ public:
     void send(WsClient* endpoint, ConnectionHandle handle, std::int32_t request_id,
               const std::string& payload, bool track);
 
-    bool is_current(std::uint64_t gen) const { return generation.load() == gen; }
-    ConnectionState current_state() const { return state.load(); }
+    // ---- any thread: the link's generation and state -----------------------
+    // Both live in one word and change together, so that an event of one
+    // connection never changes the state of another: a host's connect that
+    // lands between an event's check of its generation and its change of
+    // the state makes that change fail instead of overwriting the new
+    // attempt's state.
+    std::uint64_t generation() const { return generation_of(link_.load()); }
+    bool is_current(std::uint64_t gen) const { return generation() == gen; }
+    ConnectionState current_state() const { return state_of(link_.load()); }
+    // Sets the state when connection `gen` is still the current one; false
+    // (and nothing changed) otherwise. `previous` gets the state it replaced.
+    bool change_state(std::uint64_t gen, ConnectionState to, ConnectionState* previous = nullptr);
+    // A new connection replaces the current one: the next generation,
+    // connecting. Nothing when the current connection is open (an open link
+    // is kept), and then the result is empty.
+    std::optional<std::uint64_t> begin_attempt();
 
     // The conversation, and the printer's device id it was opened with.
     protocol::PrinterSession session;
     const std::string& id = session.id;
     ConnectionHandle hdl;                         // guarded by connections_mutex_
-    std::atomic<ConnectionState> state{ConnectionState::connecting};
     std::string uri;                              // guarded by connections_mutex_
-    std::atomic<std::uint64_t> generation{1};     // written under connections_mutex_
     std::atomic<bool> removed{false};             // left the registry through close
     std::string server = "N/A";                   // io_thread
     std::string error_reason;                     // io_thread
@@ -93,6 +107,12 @@ public:
     int silent_passes = 0;
 
 private:
+    static std::uint64_t generation_of(std::uint64_t link) { return link >> 2; }
+    static ConnectionState state_of(std::uint64_t link) { return static_cast<ConnectionState>(link & 3u); }
+    static std::uint64_t link_of(std::uint64_t gen, ConnectionState state) {
+        return gen << 2 | static_cast<std::uint64_t>(state);
+    }
+
     void report_offline(ConnectionOwner* agent);
     void close_connection(ConnectionOwner* agent, ConnectionHandle handle);
     // After a drop (`was_open`) or a failed attempt the host did not ask
@@ -101,6 +121,8 @@ private:
     // A link that showed no sign of life for too long: dropped at once, its
     // close event reports the printer offline.
     void drop_silent_connection(ConnectionOwner* agent, ConnectionHandle handle);
+
+    std::atomic<std::uint64_t> link_{link_of(1, ConnectionState::connecting)};
 };
 
 }  // namespace pemra

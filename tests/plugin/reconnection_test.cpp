@@ -203,7 +203,7 @@ TEST_F(Reconnection, APrinterThatAnswersPingsOrSendsFramesKeepsItsLink) {
     // change the record's generation. (A printer's count of connections can
     // include a stray attempt by another test's agent at a port it used to
     // have.)
-    const auto generation_of = [&](const char* id) { return agent->find_connection(id)->generation.load(); };
+    const auto generation_of = [&](const char* id) { return agent->find_connection(id)->generation(); };
     const auto pongs_generation = generation_of("pongs");
     const auto frames_generation = generation_of("frames");
     pongs_only.pause_status_updates(true);
