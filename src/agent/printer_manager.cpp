@@ -12,6 +12,7 @@
 #include "base/exception_firewall.h"
 #include "base/log.h"
 #include "connection/address_resolver.h"
+#include "connection/batched_event_loop.h"
 #include "connection/printer_connection.h"
 #include "connection/ws_client.h"
 #include "platform/platform.h"
@@ -48,6 +49,7 @@ void PrinterManager::start() {
     event_loop_ready_ = true;
     resolver_ = std::make_unique<AddressResolver>(client_->get_io_service(), timings_.name_lookup_timeout,
                                                   timings_.lookup_held);
+    event_loop_ = std::make_unique<BatchedEventLoop>(client_->get_io_service(), timings_.batch_pause);
     client_->set_open_handshake_timeout(static_cast<long>(timings_.open_handshake_timeout.count()));
     client_->set_pong_timeout(static_cast<long>(timings_.pong_timeout.count()));
     client_->start_perpetual();
@@ -74,6 +76,9 @@ void PrinterManager::stop() {
     }
     std::lock_guard<std::mutex> guard(start_mutex_);
     if (stopping_.exchange(true)) return;  // from here on no host callback fires
+    // Closing handshakes and the stop itself are not made to wait for frames
+    // to gather.
+    if (event_loop_) event_loop_->stop_pausing();
     {
         std::lock_guard<std::mutex> lock(connections_mutex_);
         stop_requested_.store(true);
@@ -110,8 +115,9 @@ void PrinterManager::stop() {
 void PrinterManager::run_event_loop() {
     enter_thread(ThreadRole::io, "pemra-io");
     for (;;) {
-        if (catch_and_log([&] { client_->run(); }, "network thread: ")) return;
+        if (catch_and_log([&] { event_loop_->run(); }, "network thread: ")) break;
     }
+    log::debug("network thread: ", event_loop_->wakes(), " wakes, ", event_loop_->pauses(), " pauses");
 }
 
 void PrinterManager::enter_thread(ThreadRole role, const char* name) {

@@ -7,7 +7,8 @@
 // registry of printer connections, the outbound queue, the seven host
 // callback slots and three threads:
 //
-//   io_thread     runs the client's event loop. Every WebSocket handler, the
+//   io_thread     runs the client's event loop, a batch at a time after busy
+//                 wakes (BatchedEventLoop). Every WebSocket handler, the
 //                 message dispatcher, the status readers and every host
 //                 callback run here, one at a time. Nothing here blocks on
 //                 another thread (a full queue drops instead of waiting).
@@ -57,6 +58,7 @@
 namespace pemra {
 
 class AddressResolver;
+class BatchedEventLoop;
 class PrinterConnection;
 
 class PrinterManager final : public ConnectionOwner {
@@ -182,6 +184,7 @@ private:
     std::unique_ptr<WsClient> client_;
     // io_thread; made at start, destroyed before the event loop it uses.
     std::unique_ptr<AddressResolver> resolver_;
+    std::unique_ptr<BatchedEventLoop> event_loop_;  // made at start; run by io_thread
     protocol::FrameParser parser_;  // io_thread
     std::shared_ptr<std::thread> io_thread_;
     std::shared_ptr<std::thread> send_thread_;

@@ -18,6 +18,7 @@ struct Timings {
     std::chrono::milliseconds pong_timeout{10000};
     std::chrono::milliseconds queue_wait{30000};         // full or empty queue
     std::chrono::milliseconds name_lookup_timeout{5000};  // one printer's name lookup
+    std::chrono::microseconds batch_pause{5000};         // frames gather after a busy wake
     QuickRetryTiming quick_retry;
 
     // Test seams, never set by the exports. `pause_point` runs on io_thread
