@@ -2,6 +2,8 @@
 // Copyright (c) 2026 The pemra_network authors
 #include "bare_transport.h"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <string_view>
 #include <thread>
@@ -69,13 +71,19 @@ struct BareTransport::State {
     }
 };
 
-BareTransport::BareTransport(StatusFn on_status) : state_(std::make_unique<State>()) {
+BareTransport::BareTransport(StatusFn on_status, std::chrono::microseconds pause) : state_(std::make_unique<State>()) {
     state_->on_status = std::move(on_status);
     state_->client.clear_access_channels(websocketpp::log::alevel::all);
     state_->client.clear_error_channels(websocketpp::log::elevel::all);
     state_->client.init_asio();
     state_->client.start_perpetual();
-    state_->thread = std::thread([this] { state_->client.run(); });
+    state_->thread = std::thread([this, pause] {
+        pthread_setname_np(pthread_self(), kThreadName);
+        auto& io = state_->client.get_io_service();
+        while (io.run_one() > 0) {
+            if (1 + io.poll() >= kBusyHandlers && pause.count() > 0) std::this_thread::sleep_for(pause);
+        }
+    });
 }
 
 BareTransport::~BareTransport() {

@@ -9,6 +9,8 @@
 // by value), as the plug-in reports twice per status frame. Nothing else: no
 // status reading, no liveness, no reconnection, no log.
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -23,7 +25,13 @@ class BareTransport {
 public:
     using StatusFn = std::function<void(std::string device_id, MachineStatus status)>;
 
-    explicit BareTransport(StatusFn on_status);
+    // Its thread is named kThreadName. With a `pause`, it serves its event
+    // loop a batch at a time as the plug-in's network thread does: after a
+    // wake that ran at least kBusyHandlers handlers, frames gather for the
+    // pause before the next batch.
+    static constexpr const char* kThreadName = "bare-io";
+    static constexpr std::size_t kBusyHandlers = 4;
+    explicit BareTransport(StatusFn on_status, std::chrono::microseconds pause = std::chrono::microseconds(0));
     ~BareTransport();
     BareTransport(const BareTransport&) = delete;
     BareTransport& operator=(const BareTransport&) = delete;

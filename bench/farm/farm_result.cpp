@@ -27,6 +27,8 @@ const std::vector<FieldInfo>& result_fields() {
         FARM_FIELD(bare_subscribed), FARM_FIELD(bare_cpu_percent), FARM_FIELD(bare_cpu_us_per_frame),
         FARM_FIELD(cpu_vs_bare),
         FARM_FIELD(steady_drops),      FARM_FIELD(steady_attempts),       FARM_FIELD(storm_after_listen_s),
+        FARM_FIELD(io_thread_wakes_per_s), FARM_FIELD(bare_wakes_per_s), FARM_FIELD(bare_paused_cpu_percent),
+        FARM_FIELD(bare_paused_cpu_us_per_frame), FARM_FIELD(bare_paused_wakes_per_s), FARM_FIELD(cpu_vs_bare_paused),
     };
     return fields;
 }

@@ -42,6 +42,7 @@ struct FarmResult {
     double destroy_ms = 0;
     double io_thread_cpu_percent = 0;  // the plug-in's network thread alone
     double io_thread_wait_ms_per_s = 0;  // runnable but not on a CPU
+    double io_thread_wakes_per_s = 0;    // times the network thread was put on a CPU
     double simulator_cpu_percent = 0;  // the other process, for context only
     double simulator_wait_ms_per_s = 0;
     double load_average = 0;       // 1-minute load when the window began
@@ -49,6 +50,11 @@ struct FarmResult {
     double bare_cpu_percent = 0;   // the bare transport's CPU over the same window length
     double bare_cpu_us_per_frame = 0;  // per status frame, like cpu_us_per_frame
     double cpu_vs_bare = 0;        // the plug-in's steady CPU over the bare transport's
+    double bare_wakes_per_s = 0;   // the bare transport's thread, as io_thread_wakes_per_s
+    double bare_paused_cpu_percent = 0;   // the bare transport pausing after busy wakes as the plug-in does
+    double bare_paused_cpu_us_per_frame = 0;
+    double bare_paused_wakes_per_s = 0;
+    double cpu_vs_bare_paused = 0;
 };
 
 struct FieldInfo {

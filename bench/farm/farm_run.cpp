@@ -37,6 +37,9 @@ constexpr int kSimulatorCpu = 1;
 
 // The name the plug-in gives its network thread, for the scheduler's figures.
 constexpr const char* kNetworkThread = "pemra-io";
+// The plug-in's pause after a busy wake of that thread, for the bare
+// transport run alike.
+constexpr std::chrono::microseconds kBatchPause{5000};
 
 int g_printers = 0;
 
@@ -89,35 +92,54 @@ void write_samples(const std::string& prefix, int printers, const std::vector<St
 }  // namespace
 
 // The floor: the bare transport against the same farm, in this process once
-// the agent is gone, over a window of the same length.
-void measure_bare_transport(const Options& options, const SimulatorProcess& simulator, int printers, FarmResult& r) {
+// the agent is gone, over a window of the same length; with a `pause`, as
+// the plug-in's network thread batches its frames.
+struct BareFigures {
+    double subscribed = 0;
+    double cpu_percent = 0;
+    double cpu_us_per_frame = 0;
+    double wakes_per_s = 0;
+};
+
+BareFigures measure_bare_transport(const Options& options, const SimulatorProcess& simulator, int printers,
+                                   std::chrono::microseconds pause, double plugin_cpu_percent) {
     std::atomic<std::uint64_t> reports{0};
-    BareTransport bare([&reports](std::string device_id, MachineStatus status) {
-        if (!device_id.empty() && status.heartbeat >= pemra::heartbeat::unknown) reports.fetch_add(1, std::memory_order_relaxed);
-    });
+    BareTransport bare(
+        [&reports](std::string device_id, MachineStatus status) {
+            if (!device_id.empty() && status.heartbeat >= pemra::heartbeat::unknown) {
+                reports.fetch_add(1, std::memory_order_relaxed);
+            }
+        },
+        pause);
     bare.connect(simulator.addresses());
     const std::int64_t deadline = after_s(options.timeout_s);
     while (bare.subscribed() < printers && steady_ns() < deadline) sleep_s(0.05);
-    r.bare_subscribed = bare.subscribed();
+    BareFigures f;
+    f.subscribed = bare.subscribed();
     sleep_s(options.settle_s);
     const double cpu_before = own_cpu_seconds();
+    const SchedTimes thread_before = sched_times(getpid(), BareTransport::kThreadName);
     const std::uint64_t frames_before = bare.frames();
     const std::uint64_t status_frames_before = bare.status_frames();
     const std::int64_t start = steady_ns();
     sleep_s(options.window_s);
     const double window = seconds_between(start, steady_ns());
     const double cpu = own_cpu_seconds() - cpu_before;
+    const SchedTimes thread_after = sched_times(getpid(), BareTransport::kThreadName);
     const double frames = static_cast<double>(bare.frames() - frames_before);
     const double status_frames = static_cast<double>(bare.status_frames() - status_frames_before);
-    r.bare_cpu_percent = 100.0 * cpu / window;
+    f.cpu_percent = 100.0 * cpu / window;
     // Per status frame, as the plug-in's figure is: the host-statistics
     // frames' cost is spread over them in both.
-    r.bare_cpu_us_per_frame = status_frames > 0 ? cpu * 1e6 / status_frames : std::nan("");
-    r.cpu_vs_bare = r.cpu_percent / r.bare_cpu_percent;
-    progress("bare transport: %d subscribed, CPU %.2f %% of a core, %.1f us per status frame (%.0f status frames/s, "
-             "%.0f frames/s, %llu reports); the plug-in used %.2f times that",
-             static_cast<int>(r.bare_subscribed), r.bare_cpu_percent, r.bare_cpu_us_per_frame, status_frames / window,
-             frames / window, static_cast<unsigned long long>(reports.load()), r.cpu_vs_bare);
+    f.cpu_us_per_frame = status_frames > 0 ? cpu * 1e6 / status_frames : std::nan("");
+    f.wakes_per_s = known(thread_before, thread_after) ? (thread_after.slices - thread_before.slices) / window
+                                                       : std::nan("");
+    progress("bare transport%s: %d subscribed, CPU %.2f %% of a core, %.1f us per status frame, %.0f wakes/s "
+             "(%.0f status frames/s, %.0f frames/s, %llu reports); the plug-in used %.2f times that",
+             pause.count() > 0 ? " pausing after busy wakes" : "", static_cast<int>(f.subscribed), f.cpu_percent,
+             f.cpu_us_per_frame, f.wakes_per_s, status_frames / window, frames / window,
+             static_cast<unsigned long long>(reports.load()), plugin_cpu_percent / f.cpu_percent);
+    return f;
 }
 
 FarmResult run_farm(const Options& options, int printers) {
@@ -224,6 +246,7 @@ FarmResult run_farm(const Options& options, int printers) {
     r.io_thread_cpu_percent = known(io_before, io_after) ? 100.0 * (io_after.on_cpu_s - io_before.on_cpu_s) / r.window_s : nan;
     r.io_thread_wait_ms_per_s =
         known(io_before, io_after) ? 1e3 * (io_after.waiting_s - io_before.waiting_s) / r.window_s : nan;
+    r.io_thread_wakes_per_s = known(io_before, io_after) ? (io_after.slices - io_before.slices) / r.window_s : nan;
     r.simulator_wait_ms_per_s = known(simulator_sched_before, simulator_sched_after)
                                     ? 1e3 * (simulator_sched_after.waiting_s - simulator_sched_before.waiting_s) / r.window_s
                                     : nan;
@@ -241,9 +264,9 @@ FarmResult run_farm(const Options& options, int printers) {
     if (observer.samples_lost() > 0) {
         progress("warning: %llu latency samples did not fit", static_cast<unsigned long long>(observer.samples_lost()));
     }
-    progress("CPU %.2f %% of a core (network thread %.2f %%, waited for a CPU %.1f ms/s), %.1f frames/s, "
+    progress("CPU %.2f %% of a core (network thread %.2f %%, %.0f wakes/s, waited for a CPU %.1f ms/s), %.1f frames/s, "
              "RSS %.0f -> %.0f KiB, latency p50 %.3f p99 %.3f max %.3f ms, %.0f dropped, %.0f reconnection attempts",
-             r.cpu_percent, r.io_thread_cpu_percent, r.io_thread_wait_ms_per_s, r.frames_per_s, r.rss_base_kib,
+             r.cpu_percent, r.io_thread_cpu_percent, r.io_thread_wakes_per_s, r.io_thread_wait_ms_per_s, r.frames_per_s, r.rss_base_kib,
              r.rss_streaming_kib, r.latency_p50_ms, r.latency_p99_ms, r.latency_max_ms, r.steady_drops,
              r.steady_attempts);
 
@@ -293,7 +316,17 @@ FarmResult run_farm(const Options& options, int printers) {
     r.destroy_ms = seconds_between(destroy_start, steady_ns()) * 1e3;
     progress("destroy took %.1f ms", r.destroy_ms);
 
-    measure_bare_transport(options, *simulator, printers, r);
+    const BareFigures bare = measure_bare_transport(options, *simulator, printers, {}, r.cpu_percent);
+    r.bare_subscribed = bare.subscribed;
+    r.bare_cpu_percent = bare.cpu_percent;
+    r.bare_cpu_us_per_frame = bare.cpu_us_per_frame;
+    r.bare_wakes_per_s = bare.wakes_per_s;
+    r.cpu_vs_bare = r.cpu_percent / r.bare_cpu_percent;
+    const BareFigures paused = measure_bare_transport(options, *simulator, printers, kBatchPause, r.cpu_percent);
+    r.bare_paused_cpu_percent = paused.cpu_percent;
+    r.bare_paused_cpu_us_per_frame = paused.cpu_us_per_frame;
+    r.bare_paused_wakes_per_s = paused.wakes_per_s;
+    r.cpu_vs_bare_paused = r.cpu_percent / r.bare_paused_cpu_percent;
 
     simulator->stop();
     std::error_code ignored;

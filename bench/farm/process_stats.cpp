@@ -58,12 +58,13 @@ SchedTimes sched_times(pid_t pid, const char* thread) {
         std::string name;
         std::ifstream(task.path() / "comm") >> name;
         if (thread && *thread && name != thread) continue;
-        unsigned long long on_cpu_ns = 0, waiting_ns = 0;
+        unsigned long long on_cpu_ns = 0, waiting_ns = 0, slices = 0;
         std::ifstream stat(task.path() / "schedstat");
-        if (!(stat >> on_cpu_ns >> waiting_ns)) continue;
-        if (total.on_cpu_s < 0) total = SchedTimes{0, 0};
+        if (!(stat >> on_cpu_ns >> waiting_ns >> slices)) continue;
+        if (total.on_cpu_s < 0) total = SchedTimes{0, 0, 0};
         total.on_cpu_s += static_cast<double>(on_cpu_ns) / 1e9;
         total.waiting_s += static_cast<double>(waiting_ns) / 1e9;
+        total.slices += static_cast<double>(slices);
     }
     return total;
 }

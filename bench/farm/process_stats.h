@@ -22,6 +22,7 @@ double process_cpu_seconds(pid_t pid);
 struct SchedTimes {
     double on_cpu_s = -1;
     double waiting_s = -1;
+    double slices = -1;  // times put on a CPU: its wakes, and the preemptions
 };
 SchedTimes sched_times(pid_t pid, const char* thread);
 
