@@ -37,6 +37,7 @@ void PrinterSession::handle_message(const std::string& text, FrameParser& parser
         return;
     }
     const Element doc = parsed.root;
+    reading_status_ = false;
     try {
         if (doc.is_object()) {
             if (const auto reply_id = present(doc, "id")) {
@@ -51,7 +52,11 @@ void PrinterSession::handle_message(const std::string& text, FrameParser& parser
         trace::out(id, "msg not do:", text);
     } catch (const std::exception& e) {
         // Fields written before the bad one keep their values.
-        log::error("rest of a frame from ", id, " dropped: ", e.what());
+        if (reading_status_) {
+            log::error("status update from ", id, " abandoned: ", e.what());
+        } else {
+            log::error("rest of a frame from ", id, " dropped: ", e.what());
+        }
     }
 }
 

@@ -2,21 +2,18 @@
 // Copyright (c) 2026 The pemra_network authors
 #include "protocol/printer_session.h"
 
-#include "base/log.h"
 #include "status/status_readers.h"
 
 namespace pemra::protocol {
 
 void PrinterSession::apply_status_update(json_read::Element status_element, Uplink& uplink) {
     status_updates.fetch_add(1, std::memory_order_relaxed);
-    try {
-        status::apply_readers(status, status_element);
-    } catch (const json_read::ReadError& e) {
-        // The members read before the bad field keep their new values; the
-        // host hears of them with the next good update.
-        log::error("status update from ", id, " abandoned: ", e.what());
-        return;
-    }
+    // A field of the wrong type ends the frame (handle_message): the members
+    // read before it keep their new values, and the host hears of them with
+    // the next good update.
+    reading_status_ = true;
+    status::apply_readers(status, status_element);
+    reading_status_ = false;
     status::derive_states(status);
     report_status(uplink);
 }

@@ -33,8 +33,9 @@ public:
     explicit PrinterSession(std::string device_id) : id(std::move(device_id)) {}
 
     // One text frame as received. A frame that is not JSON, nests too deep or
-    // holds a field of the wrong type is logged; what was read before the bad
-    // field stays.
+    // holds a field of the wrong type is logged, once; what was read before
+    // the bad field stays. This is the one place a frame's read error is
+    // caught.
     void handle_message(const std::string& text, FrameParser& parser, Uplink& uplink);
     // Hands one status element to the status readers and reports the record.
     void apply_status_update(json_read::Element status_element, Uplink& uplink);
@@ -66,6 +67,8 @@ private:
     // printer.info was answered with "firmware not connected": ask again when
     // the firmware comes up, or the printer's name stays unknown.
     bool identity_wanted_ = false;
+    // A status element is being read: what a read error abandons.
+    bool reading_status_ = false;
 };
 
 }  // namespace pemra::protocol
