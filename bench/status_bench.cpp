@@ -41,7 +41,7 @@ struct Fixture {
     }
     pemra::PrinterManager agent;
     std::shared_ptr<pemra::PrinterConnection> record =
-        std::make_shared<pemra::PrinterConnection>("printer-1", pemra::ConnectionHandle{}, "ws://bench");
+        std::make_shared<pemra::PrinterConnection>("printer-1");
     long reports = 0;
 };
 

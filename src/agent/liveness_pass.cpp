@@ -2,10 +2,10 @@
 // Copyright (c) 2026 The pemra_network authors
 //
 // The liveness pass: every check interval, open printers are pinged and
-// ticked, closed and failed ones reconnected. The check thread decides under
-// connections_mutex_ and hands the work to io_thread in key order (the pings
-// as one task), so no WebSocket call and no host callback happens while the
-// registry is locked.
+// ticked, closed and failed ones reconnected. The check thread asks the
+// registry for the pass's work, starts the retries and hands the pings to
+// io_thread as one task, in key order: no WebSocket call and no host
+// callback happens on the check thread.
 
 #include <chrono>
 #include <memory>
@@ -21,38 +21,23 @@ namespace pemra {
 
 void PrinterManager::do_socket_check_loop() {
     enter_thread(ThreadRole::check, "pemra-check");
-    std::unique_lock<std::mutex> lock(connections_mutex_);
+    std::unique_lock<std::mutex> lock(check_mutex_);
     while (!stop_requested_.load()) {
         const auto deadline = std::chrono::steady_clock::now() + timings_.check_interval;
         if (check_wakeup_.wait_until(lock, deadline, [this] { return stop_requested_.load(); })) break;
+        lock.unlock();
         run_guarded("liveness pass", "", [&] { liveness_pass(); });
+        lock.lock();
     }
     lock.unlock();
     log::debug("do_socket_check_loop stop");
 }
 
-// Runs with connections_mutex_ held.
 void PrinterManager::liveness_pass() {
-    struct Ping {
-        std::shared_ptr<PrinterConnection> record;
-        std::uint64_t gen;
-        ConnectionHandle handle;
-    };
-    std::vector<Ping> pings;
-    for (auto& [device_id, record] : connections_) {
-        switch (record->current_state()) {
-            case ConnectionState::open:
-                pings.push_back(Ping{record, record->generation(), record->hdl});
-                break;
-            case ConnectionState::closed:
-            case ConnectionState::failed:
-                connect_locked(device_id, record->uri, ConnectOrigin::retry);
-                break;
-            case ConnectionState::connecting:
-                // The handshake timeout ends the attempt with an open or a fail.
-                break;
-        }
-    }
+    std::vector<Registry::Link> pings;
+    std::vector<Registry::Retry> due;
+    registry_.plan_pass(pings, due);
+    for (const auto& retry_due : due) retry(retry_due);
     if (pings.empty()) return;
     post([this, pings = std::move(pings), posted = std::chrono::steady_clock::now()] {
         // A pass is judged only while this thread keeps up. One that waited
@@ -68,7 +53,7 @@ void PrinterManager::liveness_pass() {
                        " ms behind other work");
             return;
         }
-        for (const Ping& ping : pings) ping.record->ping_and_tick(this, ping.gen, ping.handle);
+        for (const Registry::Link& ping : pings) ping.record->ping_and_tick(this, ping.generation, ping.handle);
     });
 }
 

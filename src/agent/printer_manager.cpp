@@ -80,21 +80,14 @@ void PrinterManager::stop() {
     // to gather.
     if (event_loop_) event_loop_->stop_pausing();
     {
-        std::lock_guard<std::mutex> lock(connections_mutex_);
+        std::lock_guard<std::mutex> lock(check_mutex_);
         stop_requested_.store(true);
     }
     check_wakeup_.notify_all();
     outbound_.close();
     handed_over_.close();
 
-    std::vector<std::string> open_ids;
-    {
-        std::lock_guard<std::mutex> lock(connections_mutex_);
-        for (const auto& [device_id, record] : connections_) {
-            if (record->current_state() == ConnectionState::open) open_ids.push_back(device_id);
-        }
-    }
-    for (const auto& device_id : open_ids) {
+    for (const auto& device_id : registry_.open_ids()) {
         log::debug("> Closing connection ", device_id);
         close(device_id, websocketpp::close::status::going_away, "");
     }
@@ -115,9 +108,8 @@ void PrinterManager::stop() {
 void PrinterManager::run_event_loop() {
     enter_thread(ThreadRole::io, "pemra-io");
     for (;;) {
-        if (catch_and_log([&] { event_loop_->run(); }, "network thread: ")) break;
+        if (catch_and_log([&] { event_loop_->run(); }, "network thread: ")) return;
     }
-    log::debug("network thread: ", event_loop_->wakes(), " wakes, ", event_loop_->pauses(), " pauses");
 }
 
 void PrinterManager::enter_thread(ThreadRole role, const char* name) {
@@ -135,13 +127,7 @@ void PrinterManager::post(std::function<void()> task) {
 }
 
 void PrinterManager::wait_for_closing_handshakes(std::chrono::milliseconds limit) {
-    std::vector<std::shared_ptr<PrinterConnection>> records;
-    {
-        std::lock_guard<std::mutex> lock(connections_mutex_);
-        for (const auto& weak : closing_) {
-            if (auto record = weak.lock()) records.push_back(std::move(record));
-        }
-    }
+    const std::vector<std::shared_ptr<PrinterConnection>> records = registry_.closing();
     const auto deadline = std::chrono::steady_clock::now() + limit;
     std::unique_lock<std::mutex> lock(ended_mutex_);
     connection_ended_.wait_until(lock, deadline, [&] {

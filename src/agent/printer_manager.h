@@ -18,17 +18,17 @@
 //                 (do_socket_check_loop); it prepares pings, ticks and
 //                 reconnections and hands them to io_thread.
 //
-// io_thread takes connections_mutex_ briefly for the quick reconnection of a
-// printer that went away; nothing holds that mutex while waiting for
+// The printers and the connection each holds now are the Registry's, which
+// every thread asks briefly; nothing holds its lock while waiting for
 // io_thread.
 //
 // Host threads call the public operations through the exports.
 //
-// Locks: none of ours nests in another. connections_mutex_, the queue's
+// Locks: none of ours nests in another. The registry's lock, the queue's
 // mutex, the hand-over limit's mutex, each session's pending-request lock,
-// the callback slots' mutexes, ended_mutex_ and calls_mutex_ are each taken
-// alone, and no lock of ours is
-// held while a host callback runs or a frame is sent.
+// the callback slots' mutexes, check_mutex_, ended_mutex_ and calls_mutex_
+// are each taken alone, and no lock of ours is held while a host callback
+// runs or a frame is sent.
 //
 // A connection's MachineStatus, server and error_reason are touched only on
 // io_thread: threads that need to change them post the change there, which
@@ -46,6 +46,7 @@
 #include <vector>
 
 #include "agent/callback_slot.h"
+#include "agent/registry.h"
 #include "agent/timings.h"
 #include "connection/connection_owner.h"
 #include "connection/hand_over_limit.h"
@@ -156,7 +157,7 @@ public:
     };
     void wait_for_calls_to_finish();
 
-    // The record of a device id, or null; takes connections_mutex_ briefly.
+    // The record of a device id, or null.
     std::shared_ptr<PrinterConnection> find_connection(const std::string& device_id);
     std::deque<OutboundMessage> queued_messages() const { return outbound_.snapshot(); }
     // Messages handed to io_thread and not sent yet (for tests and diagnostics).
@@ -168,7 +169,13 @@ private:
     // Who asks for a connection: the host's connect restarts the printer's
     // quick reconnection rhythm, a pass or a quick attempt continues it.
     enum class ConnectOrigin { host, retry };
-    int connect_locked(std::string device_id, const std::string& uri, ConnectOrigin origin);
+    // A connection of the client for `uri`, not started; null (and logged)
+    // when the agent is not running or the URI is of no use.
+    WsConnectionPtr new_connection(const std::string& device_id, const std::string& uri);
+    // Tries a closed or failed printer again, when the retry is still due.
+    void retry(const Registry::Retry& due);
+    // Binds the attempt's handlers and starts it on io_thread.
+    void start_attempt(const Registry::Attempt& attempt, const WsConnectionPtr& connection, ConnectOrigin origin);
     void report_offline_without_record(const std::string& device_id);
     void do_send_loop();
     void do_socket_check_loop();
@@ -190,13 +197,10 @@ private:
     std::shared_ptr<std::thread> send_thread_;
     std::shared_ptr<std::thread> check_thread_;
 
-    std::mutex connections_mutex_;
-    std::map<std::string, std::shared_ptr<PrinterConnection>> connections_;  // guarded by connections_mutex_
-    // Records that close() removed while open: stop lets their closing
-    // handshakes finish.
-    std::vector<std::weak_ptr<PrinterConnection>> closing_;  // guarded by connections_mutex_
-    std::atomic<bool> stop_requested_{false};  // set under connections_mutex_
-    std::condition_variable check_wakeup_;     // waits with connections_mutex_
+    Registry registry_;
+    std::mutex check_mutex_;                   // pairs with check_wakeup_
+    std::atomic<bool> stop_requested_{false};  // set under check_mutex_
+    std::condition_variable check_wakeup_;
     OutboundQueue outbound_;
     // Messages the send loop posted to io_thread and io_thread has not sent:
     // as many as the queue holds.

@@ -43,17 +43,8 @@ void PrinterManager::do_send_loop() {
         trace::out("send msg :", popped ? 1 : 0, "\n");
         if (!popped) continue;
         run_guarded("send loop", message.device_id, [&] {
-            std::shared_ptr<PrinterConnection> record;
-            ConnectionHandle handle;
-            {
-                std::lock_guard<std::mutex> lock(connections_mutex_);
-                auto found = connections_.find(message.device_id);
-                if (found != connections_.end()) {
-                    record = found->second;
-                    handle = record->hdl;
-                }
-            }
-            if (!record) {
+            auto link = registry_.link(message.device_id);
+            if (!link) {
                 trace::out("> No connection found with id ", message.device_id, "\n");
                 return;
             }
@@ -63,7 +54,8 @@ void PrinterManager::do_send_loop() {
             // to that thread, in the queue's order, and no faster than that
             // thread writes them.
             if (!handed_over_.acquire()) return;  // stopping
-            post([this, record, handle = std::move(handle), message = std::move(message)]() mutable {
+            post([this, record = std::move(link->record), handle = std::move(link->handle),
+                  message = std::move(message)]() mutable {
                 run_guarded("send", record->id, [&] {
                     record->send(client_.get(), std::move(handle), message.request_id, message.payload, message.track);
                 });

@@ -21,16 +21,16 @@ void PrinterConnection::on_open(ConnectionOwner* agent, std::uint64_t gen, Conne
         // A connection nobody wants any more: the host disconnected the
         // printer while it was connecting, or a newer attempt replaced it
         // (then the state belongs to that attempt and stays as it is).
-        if (removed.load() || !change_state(gen, ConnectionState::open)) {
-            log::debug("on_open:", id, removed.load() ? ",disconnected meanwhile" : ",superseded", ", closing");
+        if (is_removed() || !change_state(gen, ConnectionState::open)) {
+            log::debug("on_open:", id, is_removed() ? ",disconnected meanwhile" : ",superseded", ", closing");
             close_connection(agent, std::move(handle));
             return;
         }
         agent->pause_point("on_open claimed");
         server = agent->endpoint().get_con_from_hdl(std::move(handle))->get_response_header("Server");
         log::debug("on_open:", id);
-        heard_since_pass = true;
-        silent_passes = 0;
+        heard_since_pass_ = true;
+        silent_passes_ = 0;
         session.start_over();
         session.status.connect_state = connect_state::open;
         session.status.heartbeat = heartbeat::alive;
@@ -92,7 +92,7 @@ void PrinterConnection::on_message(ConnectionOwner* agent, std::uint64_t gen, Co
         }
         log::debug("on_message,id:", id, ",", text);
         if (!is_current(gen)) return;
-        heard_since_pass = true;
+        heard_since_pass_ = true;
         session.handle_message(text, agent->frame_parser(), *agent);
     });
 }
@@ -100,7 +100,7 @@ void PrinterConnection::on_message(ConnectionOwner* agent, std::uint64_t gen, Co
 void PrinterConnection::on_pong(ConnectionOwner*, std::uint64_t gen, ConnectionHandle, std::string payload) {
     run_guarded("on_pong", id, [&] {
         if (!is_current(gen)) return;
-        heard_since_pass = true;
+        heard_since_pass_ = true;
         trace::out("pong msg:", payload, id, "\n");
         session.status.heartbeat = heartbeat::alive;
     });
@@ -120,13 +120,13 @@ void PrinterConnection::on_pong_timeout(ConnectionOwner* agent, std::uint64_t ge
 
 void PrinterConnection::schedule_quick_reconnect(ConnectionOwner* agent, bool was_open) {
     // Nothing is tried for a printer the host disconnected, nor while the agent stops.
-    if (removed.load() || agent->is_stopping()) return;
-    const auto delay = rhythm.next_delay(ReconnectRhythm::Clock::now(), was_open);
+    if (is_removed() || agent->is_stopping()) return;
+    const auto delay = rhythm_.next_delay(ReconnectRhythm::Clock::now(), was_open);
     if (!delay) return;
     const std::uint64_t gen = generation();
     // The timer lives in this record, so its handler must not keep the record alive.
     std::weak_ptr<PrinterConnection> weak = weak_from_this();
-    rhythm.arm(agent->endpoint().get_io_service(), *delay, [agent, weak, gen] {
+    rhythm_.arm(agent->endpoint().get_io_service(), *delay, [agent, weak, gen] {
         auto record = weak.lock();
         if (!record) return;
         run_guarded("quick reconnect", record->id, [&] { agent->quick_reconnect(record, gen); });

@@ -29,10 +29,10 @@ constexpr int kSilentPassesToDrop = 3;
 void PrinterConnection::ping_and_tick(ConnectionOwner* agent, std::uint64_t gen, ConnectionHandle handle) {
     run_guarded("liveness", id, [&] {
         if (!is_current(gen) || current_state() != ConnectionState::open) return;
-        silent_passes = heard_since_pass ? 0 : silent_passes + 1;
-        heard_since_pass = false;
+        silent_passes_ = heard_since_pass_ ? 0 : silent_passes_ + 1;
+        heard_since_pass_ = false;
         // A printer being disconnected ends with its closing handshake.
-        if (silent_passes >= kSilentPassesToDrop && !removed.load()) {
+        if (silent_passes_ >= kSilentPassesToDrop && !is_removed()) {
             drop_silent_connection(agent, std::move(handle));
             return;
         }
@@ -46,7 +46,7 @@ void PrinterConnection::ping_and_tick(ConnectionOwner* agent, std::uint64_t gen,
 }
 
 void PrinterConnection::drop_silent_connection(ConnectionOwner* agent, ConnectionHandle handle) {
-    log::info("no sign of life from ", id, " for ", silent_passes, " liveness passes: dropping its connection");
+    log::info("no sign of life from ", id, " for ", silent_passes_, " liveness passes: dropping its connection");
     std::error_code ec;
     WsConnectionPtr connection = agent->endpoint().get_con_from_hdl(std::move(handle), ec);
     if (ec) {
@@ -54,7 +54,7 @@ void PrinterConnection::drop_silent_connection(ConnectionOwner* agent, Connectio
         return;
     }
     // No closing handshake: nothing would answer it. The close event that
-    // follows reports the printer offline and starts the reconnection rhythm.
+    // follows reports the printer offline and starts the reconnection rhythm_.
     connection->terminate(std::make_error_code(std::errc::timed_out));
 }
 

@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "base/log.h"
+#include "connection/offline_status.h"
 #include "connection/ws_client.h"
-#include "status/status_readers.h"
 
 namespace pemra {
 
@@ -24,12 +24,8 @@ std::uint32_t jitter_seed(const std::string& device_id, const void* record) {
 
 }  // namespace
 
-PrinterConnection::PrinterConnection(std::string device_id, ConnectionHandle handle, std::string connect_uri,
-                                     const QuickRetryTiming& quick_retry)
-    : session(std::move(device_id)),
-      hdl(std::move(handle)),
-      uri(std::move(connect_uri)),
-      rhythm(quick_retry, jitter_seed(id, this)) {}
+PrinterConnection::PrinterConnection(std::string device_id, const QuickRetryTiming& quick_retry)
+    : session(std::move(device_id)), rhythm_(quick_retry, jitter_seed(id, this)) {}
 
 void PrinterConnection::send(WsClient* endpoint, ConnectionHandle handle, std::int32_t request_id,
                              const std::string& payload, bool track) {
@@ -76,8 +72,7 @@ void PrinterConnection::announce_reconnect(ConnectionOwner* agent) {
 }
 
 void PrinterConnection::report_offline(ConnectionOwner* agent) {
-    session.status.connect_state = connect_state::closed;
-    status::derive_states(session.status);
+    mark_offline(session.status);
     session.report_status(*agent);
 }
 

@@ -17,11 +17,15 @@
 // it and the link's life: opening, closing, liveness and reconnection. It
 // reaches the agent only through ConnectionOwner.
 //
+// Which WebSocket connection a record holds (its handle and URI) is the
+// agent's registry's to know; the record keeps the connection's generation
+// and state, and whether the host removed it.
+//
 // Threads: the handlers, the session and the status readers run on the
-// agent's io_thread, which alone touches `session.status`, `server` and
-// `error_reason`. The link's generation and state are read by every thread
-// and changed only through their own operations. `hdl` and `uri` change only
-// under the agent's connections_mutex_.
+// agent's io_thread, which alone touches `session.status`, `server`,
+// `error_reason`, the reconnection rhythm and the silence count. The link's
+// generation and state and the removed mark are read by every thread and
+// changed only through their own operations.
 
 #include <atomic>
 #include <chrono>
@@ -42,8 +46,7 @@ enum class ConnectionState : std::int32_t { connecting = 0, open = 1, closed = 2
 
 class PrinterConnection : public std::enable_shared_from_this<PrinterConnection> {
 public:
-    PrinterConnection(std::string device_id, ConnectionHandle handle, std::string connect_uri,
-                      const QuickRetryTiming& quick_retry = QuickRetryTiming{});
+    explicit PrinterConnection(std::string device_id, const QuickRetryTiming& quick_retry = QuickRetryTiming{});
 
     // ---- io_thread: connection events --------------------------------------
     void on_open(ConnectionOwner* agent, std::uint64_t gen, ConnectionHandle handle);
@@ -65,7 +68,7 @@ public:
     // Resets the four state codes of a reused record and reports them.
     void announce_reconnect(ConnectionOwner* agent);
     // The host connected the printer: a later drop starts a fresh quick rhythm.
-    void restart_reconnect_rhythm() { rhythm.restart(); }
+    void restart_reconnect_rhythm() { rhythm_.restart(); }
 
     // ---- any thread ------------------------------------------------------------
     // Sends a text frame when the connection is open; a tracked request goes
@@ -90,21 +93,16 @@ public:
     // is kept), and then the result is empty.
     std::optional<std::uint64_t> begin_attempt();
 
+    // The host disconnected the printer: the record left the registry, and
+    // nothing more is tried for it.
+    void mark_removed() { removed_.store(true); }
+    bool is_removed() const { return removed_.load(); }
+
     // The conversation, and the printer's device id it was opened with.
     protocol::PrinterSession session;
     const std::string& id = session.id;
-    ConnectionHandle hdl;                         // guarded by connections_mutex_
-    std::string uri;                              // guarded by connections_mutex_
-    std::atomic<bool> removed{false};             // left the registry through close
     std::string server = "N/A";                   // io_thread
     std::string error_reason;                     // io_thread
-
-    // ---- io_thread only --------------------------------------------------------
-    ReconnectRhythm rhythm;
-    // Any frame or pong since the last liveness pass.
-    bool heard_since_pass = true;
-    // Liveness passes in a row that found nothing heard since the one before.
-    int silent_passes = 0;
 
 private:
     static std::uint64_t generation_of(std::uint64_t link) { return link >> 2; }
@@ -123,6 +121,14 @@ private:
     void drop_silent_connection(ConnectionOwner* agent, ConnectionHandle handle);
 
     std::atomic<std::uint64_t> link_{link_of(1, ConnectionState::connecting)};
+    std::atomic<bool> removed_{false};
+
+    // ---- io_thread only --------------------------------------------------------
+    ReconnectRhythm rhythm_;
+    // Any frame or pong since the last liveness pass.
+    bool heard_since_pass_ = true;
+    // Liveness passes in a row that found nothing heard since the one before.
+    int silent_passes_ = 0;
 };
 
 }  // namespace pemra

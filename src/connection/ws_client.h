@@ -113,7 +113,6 @@ struct WsConfig : websocketpp::config::asio_client {
     using transport_type = PreResolvedTransport<transport_config>;
 };
 
-using WsConnectionPtr = WsClient::connection_ptr;
 
 // A text message to send. Made here, not by the connection's message manager,
 // which marks the text messages it makes as received ones.
@@ -135,6 +134,7 @@ inline void fail_not_utf8(WsConnectionPtr connection) {
 }
 
 static_assert(std::is_same_v<ConnectionHandle, websocketpp::connection_hdl>);
+static_assert(std::is_same_v<WsConnectionPtr, WsClient::connection_ptr>);
 static_assert(std::is_same_v<MessagePtr, WsClient::message_ptr>);
 
 }  // namespace pemra

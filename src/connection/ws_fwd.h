@@ -10,6 +10,8 @@
 namespace websocketpp {
 template <typename config>
 class client;
+template <typename config>
+class connection;
 namespace message_buffer {
 template <template <class> class con_msg_manager>
 class message;
@@ -26,6 +28,8 @@ class PaddedMessages;
 
 // The client endpoint on which every printer connection is made.
 using WsClient = websocketpp::client<WsConfig>;
+// One WebSocket connection of that endpoint.
+using WsConnectionPtr = std::shared_ptr<websocketpp::connection<WsConfig>>;
 // A weak reference to one WebSocket connection of that endpoint.
 using ConnectionHandle = std::weak_ptr<void>;
 // One received data message.

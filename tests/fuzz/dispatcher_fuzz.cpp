@@ -42,7 +42,7 @@ pemra::PrinterManager& agent() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static auto record = std::make_shared<pemra::PrinterConnection>("fuzz", pemra::ConnectionHandle{}, "ws://fuzz");
+    static auto record = std::make_shared<pemra::PrinterConnection>("fuzz");
     const std::string frame(reinterpret_cast<const char*>(data), size);
     record->session.handle_message(frame, agent().frame_parser(), agent());
     return 0;

@@ -44,7 +44,7 @@ protected:
 
     test_host::HostEvents host;
     PrinterManager agent;
-    std::shared_ptr<PrinterConnection> record = std::make_shared<PrinterConnection>("p1", pemra::ConnectionHandle{}, "ws://x");
+    std::shared_ptr<PrinterConnection> record = std::make_shared<PrinterConnection>("p1");
 };
 
 using Kinds = std::vector<std::string>;

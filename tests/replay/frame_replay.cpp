@@ -224,7 +224,7 @@ struct Printer {
 
     pemra::PrinterManager agent;
     std::shared_ptr<pemra::PrinterConnection> record =
-        std::make_shared<pemra::PrinterConnection>("replay", pemra::ConnectionHandle{}, "ws://replay");
+        std::make_shared<pemra::PrinterConnection>("replay");
     std::string events;
 };
 
