@@ -132,7 +132,6 @@ public:
     // printer was disconnected or is not closed or failed, or while stopping.
     void quick_reconnect(const std::shared_ptr<PrinterConnection>& record, std::uint64_t gen) override;
     bool is_stopping() const override { return stopping_.load(); }
-    std::chrono::milliseconds check_interval() const override { return timings_.check_interval; }
     void pause_point(const char* point) override {
         if (timings_.pause_point) timings_.pause_point(point);
     }

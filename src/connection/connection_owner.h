@@ -4,11 +4,10 @@
 
 // What a printer's connection needs of the agent that owns it, beyond the
 // reports and requests of its session (the Uplink): the endpoint its
-// WebSocket calls go through, the network thread's frame parser, the
-// reconnection of a printer that went away, and the agent's timing. The
-// agent implements it; every call comes on the network thread.
+// WebSocket calls go through, the network thread's frame parser, and the
+// reconnection of a printer that went away. The agent implements it; every
+// call comes on the network thread.
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -30,8 +29,6 @@ public:
     // `gen` was the current one (see PrinterManager::quick_reconnect).
     virtual void quick_reconnect(const std::shared_ptr<PrinterConnection>& record, std::uint64_t gen) = 0;
     virtual bool is_stopping() const = 0;
-    // How often the liveness pass runs.
-    virtual std::chrono::milliseconds check_interval() const = 0;
     // A named point of a connection's life where a test may hold io_thread;
     // nothing in the product.
     virtual void pause_point(const char* point) = 0;

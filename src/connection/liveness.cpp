@@ -4,7 +4,6 @@
 // A printer's side of the liveness pass, on io_thread: the ping, the silence
 // count, and the tick that asks again for what went unanswered.
 
-#include <chrono>
 #include <system_error>
 #include <utility>
 
@@ -54,7 +53,7 @@ void PrinterConnection::drop_silent_connection(ConnectionOwner* agent, Connectio
         return;
     }
     // No closing handshake: nothing would answer it. The close event that
-    // follows reports the printer offline and starts the reconnection rhythm_.
+    // follows reports the printer offline and starts the reconnection rhythm.
     connection->terminate(std::make_error_code(std::errc::timed_out));
 }
 

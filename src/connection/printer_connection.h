@@ -28,7 +28,6 @@
 // changed only through their own operations.
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
