@@ -350,13 +350,13 @@ std::string usage() {
     return R"(pemra-monitor: watch and manage printers through the pemra_network plug-in
 
 Usage:
-  pemra-monitor [options] [--demo] [TARGETS]          live view of the printers
-  pemra-monitor [options] print   TARGETS FILE        start a file already on the printers
-  pemra-monitor [options] pause   TARGETS             pause the print
-  pemra-monitor [options] resume  TARGETS             resume a paused print
-  pemra-monitor [options] cancel  TARGETS             cancel the print
-  pemra-monitor [options] estop   TARGETS             emergency stop (no questions asked)
-  pemra-monitor [options] gcode   TARGETS 'SCRIPT'    run G-code (lines separated by newlines)
+  pemra-monitor [options] [--demo] [TARGETS]            live view of the printers
+  pemra-monitor [options] print   TARGETS FILE          start a file already on the printers
+  pemra-monitor [options] pause   TARGETS               pause the print
+  pemra-monitor [options] resume  TARGETS               resume a paused print
+  pemra-monitor [options] cancel  TARGETS               cancel the print
+  pemra-monitor [options] estop   TARGETS               emergency stop (no questions asked)
+  pemra-monitor [options] gcode   TARGETS 'SCRIPT'      run G-code (lines separated by newlines)
   pemra-monitor [options] files   ID=HOST:PORT          list the printer's G-code files
   pemra-monitor [options] meta    ID=HOST:PORT FILE     a file's slicer metadata
   pemra-monitor [options] history ID=HOST:PORT [--start N] [--limit N] [--order asc|desc]
