@@ -120,6 +120,10 @@ TEST_F(MonitorControl, AMixedFarmGivesEachPrinterItsOwnResultAndTheWorstStatus) 
     ASSERT_EQ(by_id.size(), 4u) << r.out;
     EXPECT_EQ(by_id["a"].value("outcome", ""), "done");
     EXPECT_EQ(by_id["a"].value("exit_status", -1), 0);
+    EXPECT_TRUE(by_id["a"].value("sent", false));
+    EXPECT_FALSE(by_id["b"].value("sent", true));
+    EXPECT_TRUE(by_id["c"].value("sent", false));
+    EXPECT_FALSE(by_id["d"].value("sent", true));
     EXPECT_EQ(by_id["b"].value("outcome", ""), "refused");
     EXPECT_EQ(by_id["b"].value("exit_status", -1), 4);
     EXPECT_EQ(by_id["b"].value("message", ""), "refused: not printing (cancelled)");

@@ -39,6 +39,9 @@ std::string result_line(const Options& o, const ControlJob& job) {
     j["outcome"] = outcome_name(job.outcome());
     j["exit_status"] = exit_code_of(job.outcome());
     j["message"] = job.message();
+    // Whether the printer was asked at all: a refusal by its state, an
+    // unreachable printer and a timeout while connecting never reach it.
+    j["sent"] = job.requested();
     return dump(j) + "\n";
 }
 
