@@ -21,18 +21,20 @@ protected:
     printer_sim::Printer printer{quick_printer()};
 };
 
-TEST_F(MonitorCommands, FilesPrintsThePrintersFileListAsPrettyJson) {
+TEST_F(MonitorCommands, FilesPrintsATableOfNameSizeAndModified) {
     const RunResult r = run_monitor({"files", target()});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_GT(line_count(r.out), 5u) << "pretty JSON spans lines";
-    const json reply = json::parse(r.out);
-    EXPECT_EQ(reply.value("id", 0), 4);
-    std::set<std::string> names;
-    for (const auto& file : reply.at("result").at("files")) names.insert(file.at("filename").get<std::string>());
-    std::set<std::string> expected;
-    for (const auto& file : printer_sim::default_files()) expected.insert(file.filename);
-    EXPECT_EQ(names, expected);
+    const auto files = printer_sim::default_files();
+    ASSERT_EQ(line_count(r.out), files.size() + 2) << "a header, a line per file and a count:\n" << r.out;
+    EXPECT_EQ(r.out.rfind("NAME ", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("  SIZE  MODIFIED\n"), std::string::npos) << r.out;
+    for (const auto& file : files) {
+        const auto at = r.out.find("\n" + file.filename + " ");
+        EXPECT_NE(at, std::string::npos) << file.filename << " in\n" << r.out;
+    }
+    EXPECT_NE(r.out.find(" MB  20"), std::string::npos) << "sizes in MB, dates with the year:\n" << r.out;
+    EXPECT_EQ(r.out.substr(r.out.size() - 8), "4 files\n") << r.out;
 }
 
 TEST_F(MonitorCommands, FilesWithJsonPrintsTheReplyTextOnOneLine) {
@@ -61,8 +63,22 @@ TEST_F(MonitorCommands, MetaOfAMissingFileEndsWithTheTimeoutStatus) {
     EXPECT_ONE_LINE_ERROR(r, "not-here.gcode");
 }
 
+TEST_F(MonitorCommands, HistoryPrintsATableOfJobs) {
+    const RunResult r = run_monitor({"history", target(), "--limit", "2"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("JOB     FILE ", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("  STATUS     DURATION  STARTED\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n000003  "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  completed   1:35:41  "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n000002  "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  cancelled     13:32  "), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("000001"), std::string::npos) << "only the page asked for:\n" << r.out;
+    ASSERT_GE(r.out.size(), 12u);
+    EXPECT_EQ(r.out.substr(r.out.size() - 12), "2 jobs of 3\n") << r.out;
+}
+
 TEST_F(MonitorCommands, HistoryHonoursStartLimitAndOrder) {
-    RunResult r = run_monitor({"history", target(), "--limit", "2", "--order", "asc"});
+    RunResult r = run_monitor({"--json", "history", target(), "--limit", "2", "--order", "asc"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     json result = json::parse(r.out).at("result");
     EXPECT_EQ(result.value("count", 0), 3);
@@ -72,7 +88,7 @@ TEST_F(MonitorCommands, HistoryHonoursStartLimitAndOrder) {
     EXPECT_TRUE(printer.wait_for_text(
         R"({"jsonrpc":"2.0","method":"server.history.list","params":{"start":0,"limit":2,"order":"asc"},"id":7})", 2s));
 
-    r = run_monitor({"history", target(), "--start", "1", "--limit", "1", "--order", "desc"});
+    r = run_monitor({"--json", "history", target(), "--start", "1", "--limit", "1", "--order", "desc"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     result = json::parse(r.out).at("result");
     ASSERT_EQ(result.at("jobs").size(), 1u);

@@ -143,8 +143,13 @@ TEST(MonitorErrors, HelpDescribesEveryCommand) {
     const RunResult r = run_monitor({"--help"});
     ASSERT_EQ(r.exit_code, 0);
     for (const char* word : {"files", "meta", "history", "delete", "send", "--json", "--demo", "--duration",
-                             "--timeout", "--plugin", "--log-dir", "--log-level"}) {
+                             "--timeout", "--plugin", "--log-dir", "--log-level", "--printers"}) {
         EXPECT_NE(r.out.find(word), std::string::npos) << word;
+    }
+    // Each print control command has its usage line and an example.
+    for (const std::string command : {"print", "pause", "resume", "cancel", "estop", "gcode"}) {
+        EXPECT_NE(r.out.find("  pemra-monitor [options] " + command + " "), std::string::npos) << command;
+        EXPECT_NE(r.out.find("  pemra-monitor " + command + " "), std::string::npos) << command;
     }
 }
 

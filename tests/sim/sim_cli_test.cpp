@@ -47,6 +47,17 @@ TEST(SimCli, FarmOptions) {
     EXPECT_EQ(printer_sim::cli::printing_count(parse({"--count", "10", "--printing", "30"})), 10);
 }
 
+TEST(SimCli, AddedFilesAreCopiesOfTheFirstUnderTheirOwnNames) {
+    const auto plain = parse({});
+    const auto o = parse({"--add-file", "bracket \"v2\" f\xC3\xBCr.gcode", "--add-file", "b.gcode"});
+    ASSERT_EQ(o.printer.files.size(), plain.printer.files.size() + 2);
+    EXPECT_EQ(o.printer.files[o.printer.files.size() - 2].filename, "bracket \"v2\" f\xC3\xBCr.gcode");
+    EXPECT_EQ(o.printer.files.back().filename, "b.gcode");
+    EXPECT_EQ(o.printer.files.back().size, plain.printer.files.front().size);
+    EXPECT_THROW(parse({"--add-file", "sub/b.gcode"}), std::invalid_argument);
+    EXPECT_THROW(parse({"--add-file", ""}), std::invalid_argument);
+}
+
 TEST(SimCli, ExplicitPortsGiveEachPrinterItsOwn) {
     const auto o = parse({"--ports", "40001,39000,40500"});
     EXPECT_EQ(o.count, 3);
@@ -90,7 +101,7 @@ TEST(SimCli, HelpDocumentsEveryOption) {
     const std::string help = printer_sim::cli::usage();
     for (const char* option :
          {"--port", "--ports", "--count", "--bind", "--hostname", "--cpu-info", "--software-version", "--kinematics",
-          "--klippy-state", "--interval", "--stats-interval", "--speed", "--printing", "--print-file",
+          "--klippy-state", "--interval", "--stats-interval", "--speed", "--printing", "--print-file", "--add-file",
           "--print-duration", "--stamp-send-time", "--without-object", "--add-object", "--empty-objects", "--refuse",
           "--stall-handshake", "--no-pongs", "--no-status-updates", "--no-proc-stats", "--method-delay",
           "--method-drop", "--method-error", "--quiet", "--verbose", "--help"}) {

@@ -101,6 +101,46 @@ TEST_F(SimTest, PrintOfMissingFileIsRefused) {
     EXPECT_EQ(printer->print_state(), "standby");
 }
 
+TEST_F(SimTest, AFileNameWithQuotesSpacesAndNonAsciiStartsAndABusyPrinterRefusesAnother) {
+    auto options = print_options();
+    options.print_duration = std::chrono::milliseconds(60000);
+    printer_sim::GcodeFile odd = options.files.front();
+    odd.filename = "bracket \"v2\" f\xC3\xBCr Jos\xC3\xA9.gcode";
+    options.files.push_back(odd);
+    start(options);
+    EXPECT_EQ(client->call("printer.print.start", {{"filename", odd.filename}}, 20)["result"], "ok");
+    EXPECT_EQ(printer->print_state(), "printing");
+    EXPECT_EQ(nlohmann::json::parse(printer->status_text())["print_stats"]["filename"], odd.filename);
+    const auto busy = client->call("printer.print.start", {{"filename", "phone_stand_0.2mm_PLA.gcode"}}, 21);
+    EXPECT_EQ(busy["error"]["code"], 400);
+    EXPECT_EQ(busy["error"]["message"], "SD busy");
+    EXPECT_EQ(client->call("printer.print.resume", nlohmann::json::object(), 22)["result"], "ok");
+    EXPECT_TRUE(client->wait_gcode_response("// Print is not paused, resume aborted", 2000ms));
+    EXPECT_EQ(printer->print_state(), "printing");
+}
+
+TEST_F(SimTest, EmergencyStopEndsAPrintAndARestartBringsTheFirmwareBackIdle) {
+    auto options = print_options();
+    options.print_duration = std::chrono::milliseconds(60000);
+    start(options);
+    subscribe_all();
+    EXPECT_EQ(client->call("printer.print.start", {{"filename", "phone_stand_0.2mm_PLA.gcode"}}, 20)["result"], "ok");
+    EXPECT_EQ(client->call("printer.emergency_stop", nlohmann::json::object(), 21)["result"], "ok");
+    EXPECT_EQ(printer->klippy_state(), "shutdown");
+    EXPECT_EQ(printer->print_state(), "error");
+    ASSERT_TRUE(client->wait_notifications("notify_history_changed", 2, 2000ms));
+    EXPECT_EQ(history_events(*client)[1]["job"]["status"], "klippy_shutdown");
+    // Down, the firmware refuses to print or pause, and takes its restart.
+    const auto print = client->call("printer.print.start", {{"filename", "phone_stand_0.2mm_PLA.gcode"}}, 22);
+    EXPECT_EQ(print["error"]["message"].get<std::string>().rfind("Shutdown due to webhooks request", 0), 0u) << print;
+    const auto pause = client->call("printer.print.pause", nlohmann::json::object(), 23);
+    EXPECT_EQ(pause["error"]["code"], 400) << pause;
+    EXPECT_EQ(client->call("printer.restart", nlohmann::json::object(), 24)["result"], "ok");
+    ASSERT_TRUE(client->wait_notifications("notify_klippy_ready", 1, 2000ms));
+    EXPECT_EQ(printer->klippy_state(), "ready");
+    EXPECT_EQ(printer->print_state(), "standby");
+}
+
 TEST_F(SimTest, HistoryHonoursStartLimitAndOrder) {
     start();
     auto ids = [&](const nlohmann::json& params, int id) {

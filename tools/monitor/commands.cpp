@@ -12,6 +12,7 @@
 #include "host.h"
 #include "json_text.h"
 #include "labels.h"
+#include "reply_tables.h"
 #include "stop_signal.h"
 
 namespace monitor {
@@ -50,9 +51,15 @@ Waited wait_for(EventQueue& queue, const std::string& id, Clock::time_point dead
     }
 }
 
-// The reply text as the user asked for it.
-std::string shown_reply(const std::string& text, bool json) {
-    return (json ? text : dump(reply_payload(text), 2)) + "\n";
+// The reply text as the user asked for it: as sent with --json, else a
+// table where there is one, else indented.
+std::string shown_reply(const std::string& text, bool json, Command command = Command::send) {
+    if (json) return text + "\n";
+    const Json reply = reply_payload(text);
+    std::optional<std::string> table;
+    if (command == Command::files) table = files_table(reply);
+    if (command == Command::history) table = history_table(reply);
+    return table ? *table : dump(reply, 2) + "\n";
 }
 
 std::optional<EventKind> reply_kind(Command command) {
@@ -190,7 +197,7 @@ int run_command(const Options& o, const PluginApi& api, Output& out) {
         }
         return exit_code::ok;
     }
-    out.write(shown_reply(reply.event->text, o.json));
+    out.write(shown_reply(reply.event->text, o.json, o.command));
     return exit_code::ok;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "control.h"
 #include "exit_codes.h"
 #include "options.h"
 #include "output.h"
@@ -54,6 +55,12 @@ int main(int argc, char** argv) {
         switch (options.command) {
             case Command::watch: return run_watch(options, api, out);
             case Command::check: return run_check(options, path, api, out);
+            case Command::print:
+            case Command::pause:
+            case Command::resume:
+            case Command::cancel:
+            case Command::estop:
+            case Command::gcode: return run_control(options, api, out);
             default: return run_command(options, api, out);
         }
     } catch (const UsageError& e) {

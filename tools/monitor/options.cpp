@@ -11,6 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "printers_file.h"
+
 namespace monitor {
 namespace {
 
@@ -21,7 +23,9 @@ struct CommandName {
 constexpr CommandName kCommands[] = {
     {"watch", Command::watch}, {"files", Command::files}, {"meta", Command::meta},
     {"history", Command::history}, {"delete", Command::remove}, {"send", Command::send},
-    {"check", Command::check}, {"help", Command::help},
+    {"check", Command::check}, {"help", Command::help}, {"print", Command::print},
+    {"pause", Command::pause}, {"resume", Command::resume}, {"cancel", Command::cancel},
+    {"estop", Command::estop}, {"gcode", Command::gcode},
 };
 
 const char* command_word(Command command) {
@@ -96,7 +100,7 @@ std::size_t operands_of(Command command) {
         case Command::send: return 2;
         case Command::check:
         case Command::help: return 0;
-        case Command::watch: break;
+        default: break;
     }
     return 0;
 }
@@ -126,6 +130,7 @@ void check_applicable(const std::set<std::string>& given, Command command) {
         {"--grace", [](Command c) { return c == Command::send; }},
         {"--duration", [](Command c) { return c == Command::watch; }},
         {"--demo", [](Command c) { return c == Command::watch; }},
+        {"--printers", [](Command c) { return c == Command::watch || is_control(c); }},
         {"--timeout", [](Command c) { return c != Command::watch && c != Command::check; }},
         {"--connect-timeout", [](Command c) { return c != Command::watch && c != Command::check; }},
     };
@@ -136,12 +141,65 @@ void check_applicable(const std::set<std::string>& given, Command command) {
     }
 }
 
+void add_printer(std::vector<PrinterTarget>& printers, PrinterTarget target, const std::string& where) {
+    for (const auto& other : printers) {
+        if (other.id == target.id) throw UsageError("printer id '" + target.id + "' is given twice" + where);
+    }
+    printers.push_back(std::move(target));
+}
+
+// TARGETS [FILE|SCRIPT]: every operand a printer, but the last one of print
+// and gcode.
+void parse_control(Options& o, const std::vector<std::string>& operands, std::size_t next,
+                   const std::vector<std::string>& printers_files) {
+    const bool has_argument = o.command == Command::print || o.command == Command::gcode;
+    const std::string word = command_word(o.command);
+    const std::string form = word + " ID=HOST:PORT... [--printers FILE]" +
+                             (o.command == Command::print ? " FILE" : o.command == Command::gcode ? " 'SCRIPT'" : "");
+    std::size_t end = operands.size();
+    if (has_argument) {
+        if (end <= next) throw UsageError("missing operand: usage is " + form);
+        const std::string& argument = operands[--end];
+        // "print a=h:1 b=h:2" forgot the file: the last printer is not
+        // quietly taken for one.
+        bool is_printer = true;
+        try {
+            parse_target(argument);
+        } catch (const UsageError&) {
+            is_printer = false;
+        }
+        if (is_printer) throw UsageError("missing operand: '" + argument + "' is a printer; usage is " + form);
+        if (argument.empty()) throw UsageError(o.command == Command::print ? "the file name is empty" : "the script is empty");
+        (o.command == Command::print ? o.file : o.script) = argument;
+    }
+    for (std::size_t i = next; i < end; ++i) add_printer(o.printers, parse_target(operands[i]), "");
+    for (const auto& path : printers_files) {
+        for (auto& target : read_printers_file(path)) add_printer(o.printers, std::move(target), " (in " + path + ")");
+    }
+    if (o.printers.empty()) throw UsageError("no printer given: usage is " + form);
+}
+
 }  // namespace
+
+bool is_control(Command command) {
+    switch (command) {
+        case Command::print:
+        case Command::pause:
+        case Command::resume:
+        case Command::cancel:
+        case Command::estop:
+        case Command::gcode: return true;
+        default: return false;
+    }
+}
 
 PrinterTarget parse_target(const std::string& text) {
     const auto eq = text.find('=');
     if (eq == std::string::npos) throw UsageError("'" + text + "' is not a printer: expected ID=HOST:PORT");
     PrinterTarget target{text.substr(0, eq), text.substr(eq + 1)};
+    if (target.address.find('=') != std::string::npos) {
+        throw UsageError("'" + text + "' has more than one '=': a printer id may not contain '='");
+    }
     if (target.id.empty()) throw UsageError("printer id missing in '" + text + "': expected ID=HOST:PORT");
     for (char c : target.id) {
         if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7f) {
@@ -156,6 +214,7 @@ Options parse_options(const std::vector<std::string>& args) {
     Options o;
     std::vector<std::string> operands;
     std::set<std::string> given;
+    std::vector<std::string> printers_files;
     bool options_done = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -211,6 +270,9 @@ Options parse_options(const std::vector<std::string>& args) {
             o.connect_timeout = parse_seconds(name, value());
         } else if (name == "--grace") {
             o.grace = parse_seconds(name, value());
+        } else if (name == "--printers") {
+            printers_files.push_back(value());
+            if (printers_files.back().empty()) throw UsageError("--printers needs a file (or - for standard input)");
         } else if (name == "--start") {
             o.history_start = parse_int(name, value(), 0, 2147483647);
         } else if (name == "--limit") {
@@ -244,14 +306,15 @@ Options parse_options(const std::vector<std::string>& args) {
     check_applicable(given, o.command);
 
     if (o.command == Command::watch) {
-        for (; next < operands.size(); ++next) {
-            PrinterTarget target = parse_target(operands[next]);
-            for (const auto& other : o.printers) {
-                if (other.id == target.id) throw UsageError("printer id '" + target.id + "' is given twice");
-            }
-            o.printers.push_back(std::move(target));
+        for (; next < operands.size(); ++next) add_printer(o.printers, parse_target(operands[next]), "");
+        for (const auto& path : printers_files) {
+            for (auto& target : read_printers_file(path)) add_printer(o.printers, std::move(target), " (in " + path + ")");
         }
         if (o.printers.empty()) o.demo = true;
+        return o;
+    }
+    if (is_control(o.command)) {
+        parse_control(o, operands, next, printers_files);
         return o;
     }
 
@@ -287,7 +350,13 @@ std::string usage() {
     return R"(pemra-monitor: watch and manage printers through the pemra_network plug-in
 
 Usage:
-  pemra-monitor [options] [--demo] [ID=HOST:PORT...]   live view of the printers
+  pemra-monitor [options] [--demo] [TARGETS]            live view of the printers
+  pemra-monitor [options] print   TARGETS FILE          start a file already on the printers
+  pemra-monitor [options] pause   TARGETS               pause the print
+  pemra-monitor [options] resume  TARGETS               resume a paused print
+  pemra-monitor [options] cancel  TARGETS               cancel the print
+  pemra-monitor [options] estop   TARGETS               emergency stop (no questions asked)
+  pemra-monitor [options] gcode   TARGETS 'SCRIPT'      run G-code (lines separated by newlines)
   pemra-monitor [options] files   ID=HOST:PORT          list the printer's G-code files
   pemra-monitor [options] meta    ID=HOST:PORT FILE     a file's slicer metadata
   pemra-monitor [options] history ID=HOST:PORT [--start N] [--limit N] [--order asc|desc]
@@ -295,15 +364,29 @@ Usage:
   pemra-monitor [options] send    ID=HOST:PORT 'JSON-RPC text'
   pemra-monitor check                                   load the plug-in and report its version
 
+TARGETS is one or more ID=HOST:PORT and/or --printers FILE. ID is any name
+you choose for the printer; it labels its row, its events and its result.
 With no printer, two simulated printers are started in this process (one of
-them printing) and watched: the demo. ID is any name you choose for the
-printer; it labels its row and its events.
+them printing) and watched: the demo.
+
+A printers file holds one ID=HOST:PORT a line; blank lines and lines
+starting with # are skipped. "--printers -" reads it from standard input.
+
+print, pause, resume, cancel, estop and gcode act on exactly the printers
+named, each as soon as it is up, and succeed for a printer only when its
+status shows the result within --timeout: printing FILE, paused, printing
+again, cancelled, firmware shut down; gcode when the printer accepts the
+script (a refusal shows the printer's notice). One line per printer, or one
+JSON object per printer with --json.
 
 Options:
+  --printers FILE     the printers in FILE ("-": standard input); may be
+                      given more than once and with printers on the line
   --json              one JSON object per line: every event while watching,
-                      the printer's reply text as is for a command
+                      the printer's reply text as is for a command, a result
+                      per printer for print ... gcode
   --duration S        stop watching after S seconds (default: until Ctrl-C)
-  --timeout S         how long a command waits for its reply (10)
+  --timeout S         how long a command waits for its reply or result (10)
   --connect-timeout S how long a command waits for the printer to come up (10)
   --grace S           how long send waits for an error notice (1)
   --start N --limit N --order asc|desc
@@ -318,13 +401,22 @@ Options:
   -h, --help          this text
   --                  ends the options (for a FILE that starts with -)
 
-Exit status: 0 done, 1 bad usage or input, 2 printer unreachable, 3 no reply
-in time, 4 the printer refused the G-code (send), 5 plug-in missing or
-incomplete, 6 this program failed (out of resources, say), 130 interrupted.
+Exit status: 0 done (for every printer), 1 bad usage or input, 2 printer
+unreachable, 3 no reply or result in time, 4 the printer refused (send,
+print ... gcode), 5 plug-in missing or incomplete, 6 this program failed (out
+of resources, say), 130 interrupted. When printers fail differently, the
+highest of their codes.
 
 Examples:
   pemra-monitor                                 the demo
   pemra-monitor shop=192.168.1.50:7125 desk=printer.local:7125
+  pemra-monitor --printers farm.txt             farm.txt: "shop=192.168.1.50:7125" ...
+  pemra-monitor print --printers farm.txt 'bracket v2.gcode'
+  pemra-monitor pause shop=192.168.1.50:7125 desk=printer.local:7125
+  pemra-monitor resume --printers farm.txt
+  pemra-monitor cancel shop=192.168.1.50:7125
+  pemra-monitor estop --printers farm.txt
+  pemra-monitor gcode shop=192.168.1.50:7125 $'G28\nG1 Z10 F600'
   pemra-monitor --json shop=192.168.1.50:7125 | jq .status.print_stats
   pemra-monitor delete shop=192.168.1.50:7125 'old part.gcode'
   pemra-monitor send shop=192.168.1.50:7125 \

@@ -11,7 +11,11 @@
 
 namespace monitor {
 
-enum class Command { watch, files, meta, history, remove, send, check, help };
+enum class Command { watch, files, meta, history, remove, send, check, help, print, pause, resume, cancel, estop, gcode };
+
+// The commands that act on one printer or many and succeed only when the
+// printers' status shows the result.
+bool is_control(Command command);
 
 struct PrinterTarget {
     std::string id;       // the device id the plug-in reports back
@@ -31,8 +35,9 @@ struct Options {
     double connect_timeout = 10.0;   // seconds a command waits for the printer to come up
     double timeout = 10.0;           // seconds a command waits for its reply
     double grace = 1.0;              // seconds send waits for notices
-    std::string file;                // meta, delete
+    std::string file;                // meta, delete, print
     std::string message;             // send
+    std::string script;              // gcode
     int history_start = 0;
     int history_limit = 50;
     std::string history_order = "desc";

@@ -207,9 +207,10 @@ std::string paint(const std::string& text, Tone tone, bool colours) {
     return std::string("\x1b[") + code + "m" + text + "\x1b[0m";
 }
 
-std::vector<std::string> render_table(const std::vector<PrinterRow>& rows, const TextStyle& style) {
+std::vector<std::string> render_table(const std::vector<const PrinterRow*>& rows, const TextStyle& style) {
     std::vector<std::vector<Cell>> table;
-    for (const auto& row : rows) table.push_back(cells_of(row, style.utf8));
+    table.reserve(rows.size());
+    for (const PrinterRow* row : rows) table.push_back(cells_of(*row, style.utf8));
     const std::vector<int> width = lay_out(table, std::max(20, style.width - 1));
 
     auto line_of = [&](auto cell_at, bool header) {

@@ -21,7 +21,7 @@ struct TextStyle {
 // The header and one line per printer, without line ends. Columns that say
 // nothing for any printer are left out, and when the width is short the
 // least useful ones go first.
-std::vector<std::string> render_table(const std::vector<PrinterRow>& rows, const TextStyle& style);
+std::vector<std::string> render_table(const std::vector<const PrinterRow*>& rows, const TextStyle& style);
 // One printer in a sentence, without time or line end, for a plain log.
 std::string plain_row(const PrinterRow& row);
 

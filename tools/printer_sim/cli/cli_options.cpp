@@ -87,6 +87,8 @@ Printing
   --printing K           K printers print all the time (a count, or a share such
                          as 25%); each starts again a second after it completes
   --print-file NAME      file they print (default the printer's first file)
+  --add-file NAME        one more file on every printer, a copy of the first
+                         under this name (spaces, quotes, any UTF-8); repeatable
   --print-duration SEC   wall-clock length of one print (default: the file's
                          estimated time / speed)
   --stamp-send-time      put the sender's wall-clock time (seconds since the
@@ -186,6 +188,15 @@ CliOptions parse_command_line(int argc, const char* const* argv) {
             if (o.printing < 0) throw std::invalid_argument("--printing: must not be negative");
         } else if (arg == "--print-file") {
             o.print_file = value();
+        } else if (arg == "--add-file") {
+            const std::string name = value();
+            if (name.empty() || name.find('/') != std::string::npos) {
+                throw std::invalid_argument("--add-file: a file name without '/', not '" + name + "'");
+            }
+            if (o.printer.files.empty()) throw std::invalid_argument("--add-file: the printer has no file to copy");
+            GcodeFile file = o.printer.files.front();
+            file.filename = name;
+            o.printer.files.push_back(std::move(file));
         } else if (arg == "--print-duration") {
             const double seconds = parse_number(arg, value());
             if (seconds <= 0) throw std::invalid_argument("--print-duration: must be above 0");
