@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The pemra_network authors
 //
-// Linux: glibc's asynchronous getaddrinfo_a, asked with gai_error; its own
-// threads run the lookup. Windows: GetAddrInfoExW with an OVERLAPPED, asked
-// with GetAddrInfoExOverlappedResult. Either way no thread of the plug-in
-// waits, so a lookup that hangs holds up neither other printers nor the
-// agent's stop, and nothing of ours runs after the library is unloaded.
+// The lookup's thread calls getaddrinfo and publishes what it found; the
+// owner polls. (glibc's asynchronous getaddrinfo_a was the obvious tool, but
+// its helper threads are made behind the back of the thread sanitizer, which
+// then crashes in their first allocation.)
 
 #if defined(_WIN32)
 #  ifndef WIN32_LEAN_AND_MEAN
@@ -14,26 +13,49 @@
 #  include <winsock2.h>
 #  include <ws2tcpip.h>
 #  include <windows.h>
-#  include <boost/nowide/convert.hpp>
 #else
 #  include <arpa/inet.h>
+#  include <dlfcn.h>
 #  include <netdb.h>
-#  include <signal.h>
 #  include <netinet/in.h>
 #  include <sys/socket.h>
 #endif
 
-#include <cstring>
+#include <atomic>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "platform/name_lookup.h"
+#include "platform/platform.h"
 
 namespace pemra::platform {
 namespace {
 
+// A lookup's thread runs the library's code to its very end, after its
+// owner may have let go of it: the library must not be unloaded under it.
+void keep_library_loaded() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        static const char anchor = 0;
+#if defined(_WIN32)
+        HMODULE self = nullptr;
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                           reinterpret_cast<LPCWSTR>(&anchor), &self);
+#else
+        Dl_info info{};
+        if (dladdr(&anchor, &info) && info.dli_fname) {
+            // A second reference that is never closed, and no unloading at all.
+            static_cast<void>(dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE));
+        }
+#endif
+    });
+}
+
 // The numeric text of each IPv4 and IPv6 address in a resolver's list.
-template <typename Entry>
-void append_numeric(const Entry* first, std::vector<std::string>& out) {
-    for (const Entry* entry = first; entry; entry = entry->ai_next) {
+void append_numeric(const addrinfo* first, std::vector<std::string>& out) {
+    for (const addrinfo* entry = first; entry; entry = entry->ai_next) {
         char text[INET6_ADDRSTRLEN] = {};
         const void* address = nullptr;
         if (entry->ai_family == AF_INET) {
@@ -47,114 +69,48 @@ void append_numeric(const Entry* first, std::vector<std::string>& out) {
 
 }  // namespace
 
-#if defined(_WIN32)
-
 struct NameLookup::Request {
-    std::wstring name;
-    ADDRINFOEXW hints{};
-    ADDRINFOEXW* result = nullptr;
-    OVERLAPPED overlapped{};
-    HANDLE cancel = nullptr;
+    std::atomic<bool> done{false};
+    // Written by the lookup's thread before `done`, read by the owner after.
+    std::vector<std::string> addresses;
+    std::string error;
 };
 
-NameLookup::NameLookup(const std::string& host) : request_(std::make_unique<Request>()) {
-    request_->name = boost::nowide::widen(host);
-    request_->hints.ai_family = AF_UNSPEC;
-    request_->hints.ai_socktype = SOCK_STREAM;
-    request_->hints.ai_protocol = IPPROTO_TCP;
-    const INT started = GetAddrInfoExW(request_->name.c_str(), nullptr, NS_DNS, nullptr, &request_->hints,
-                                       &request_->result, nullptr, &request_->overlapped, nullptr,
-                                       &request_->cancel);
-    if (started != WSA_IO_PENDING) collect();
+NameLookup::NameLookup(const std::string& host) : request_(std::make_shared<Request>()) {
+    keep_library_loaded();
+    try {
+        std::thread([request = request_, host] {
+            set_current_thread_name("pemra-lookup");
+            addrinfo hints{};
+            hints.ai_family = AF_UNSPEC;
+            hints.ai_socktype = SOCK_STREAM;
+            hints.ai_protocol = IPPROTO_TCP;
+            addrinfo* result = nullptr;
+            const int outcome = getaddrinfo(host.c_str(), nullptr, &hints, &result);
+            if (outcome != 0) {
+                request->error = gai_strerror(outcome);
+            } else {
+                append_numeric(result, request->addresses);
+                freeaddrinfo(result);
+                if (request->addresses.empty()) request->error = "no address found";
+            }
+            request->done.store(true, std::memory_order_release);
+        }).detach();
+    } catch (const std::system_error& e) {
+        request_->error = e.what();
+        request_->done.store(true, std::memory_order_release);
+    }
 }
 
-NameLookup::~NameLookup() {
-    if (!request_) return;
-    if (GetAddrInfoExOverlappedResult(&request_->overlapped) == WSAEINPROGRESS) {
-        GetAddrInfoExCancel(&request_->cancel);
-        // The cancelled lookup still completes into the request; it stays.
-        static_cast<void>(request_.release());
-        return;
-    }
-    if (request_->result) FreeAddrInfoExW(request_->result);
-}
+NameLookup::~NameLookup() = default;
 
 bool NameLookup::finished() {
-    if (!request_) return true;
-    if (GetAddrInfoExOverlappedResult(&request_->overlapped) == WSAEINPROGRESS) return false;
-    collect();
-    return true;
-}
-
-void NameLookup::collect() {
-    const INT outcome = GetAddrInfoExOverlappedResult(&request_->overlapped);
-    if (outcome != 0 && outcome != WSAEINPROGRESS) {
-        error_ = "name lookup failed with error " + std::to_string(outcome);
+    if (!collected_ && request_->done.load(std::memory_order_acquire)) {
+        addresses_ = std::move(request_->addresses);
+        error_ = std::move(request_->error);
+        collected_ = true;
     }
-    append_numeric(request_->result, addresses_);
-    if (request_->result) FreeAddrInfoExW(request_->result);
-    request_.reset();
-    if (addresses_.empty() && error_.empty()) error_ = "no address found";
+    return collected_;
 }
-
-#else
-
-struct NameLookup::Request {
-    std::string name;
-    addrinfo hints{};
-    gaicb call{};
-};
-
-NameLookup::NameLookup(const std::string& host) : request_(std::make_unique<Request>()) {
-    request_->name = host;
-    request_->hints.ai_family = AF_UNSPEC;
-    request_->hints.ai_socktype = SOCK_STREAM;
-    request_->hints.ai_protocol = IPPROTO_TCP;
-    request_->call.ar_name = request_->name.c_str();
-    request_->call.ar_request = &request_->hints;
-    gaicb* list[] = {&request_->call};
-    sigevent quiet{};
-    quiet.sigev_notify = SIGEV_NONE;  // polled: no thread or signal of ours
-    const int started = getaddrinfo_a(GAI_NOWAIT, list, 1, &quiet);
-    if (started != 0) {
-        error_ = gai_strerror(started);
-        request_.reset();
-    }
-}
-
-NameLookup::~NameLookup() {
-    if (!request_) return;
-    switch (gai_cancel(&request_->call)) {
-        case EAI_CANCELED:
-            return;
-        case EAI_ALLDONE:
-            if (request_->call.ar_result) freeaddrinfo(request_->call.ar_result);
-            return;
-        default:
-            // Running in the C library's thread, which writes the result into
-            // the request when done: it must outlive us.
-            static_cast<void>(request_.release());
-            return;
-    }
-}
-
-bool NameLookup::finished() {
-    if (!request_) return true;
-    if (gai_error(&request_->call) == EAI_INPROGRESS) return false;
-    collect();
-    return true;
-}
-
-void NameLookup::collect() {
-    const int outcome = gai_error(&request_->call);
-    if (outcome != 0) error_ = gai_strerror(outcome);
-    addrinfo* result = outcome == 0 ? request_->call.ar_result : nullptr;
-    append_numeric(result, addresses_);
-    if (result) freeaddrinfo(result);
-    request_.reset();
-    if (addresses_.empty() && error_.empty()) error_ = "no address found";
-}
-
-#endif
 
 }  // namespace pemra::platform

@@ -2,15 +2,17 @@
 // Copyright (c) 2026 The pemra_network authors
 #pragma once
 
-// One host name looked up by the operating system's resolver, without a
-// thread of ours waiting for it: the lookup is started, then asked whether it
-// has finished. A name lookup may hang for as long as the resolver likes (an
+// One host name looked up by the operating system's resolver, without the
+// caller waiting for it: the lookup is started, then asked whether it has
+// finished. A name lookup may hang for as long as the resolver likes (an
 // unreachable DNS server, a multicast name nobody answers), and the C library
-// cannot always interrupt one that has begun; so nothing here ever blocks.
+// cannot interrupt one, so each runs on a short-lived thread of its own that
+// nothing ever joins: an abandoned lookup ends alone and frees what it used.
+// Since such a thread may still be running after the agent is gone, the
+// first lookup keeps the library loaded for the rest of the process.
 //
 // Not thread-safe: one owner uses it from one thread at a time.
 
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,9 +24,7 @@ public:
     // Starts looking up the TCP addresses of `host` (a name, not a numeric
     // address). A lookup that cannot start is finished at once, with an error.
     explicit NameLookup(const std::string& host);
-    // Abandons a lookup still running: it is cancelled where the system can,
-    // and otherwise left to finish alone (its few bytes are then not freed,
-    // as the system still writes into them).
+    // Abandons a lookup still running; its thread ends on its own.
     ~NameLookup();
     NameLookup(const NameLookup&) = delete;
     NameLookup& operator=(const NameLookup&) = delete;
@@ -39,9 +39,9 @@ public:
 
 private:
     struct Request;
-    void collect();
 
-    std::unique_ptr<Request> request_;  // null once finished
+    std::shared_ptr<Request> request_;  // shared with the lookup's thread
+    bool collected_ = false;
     std::vector<std::string> addresses_;
     std::string error_;
 };
