@@ -3,21 +3,20 @@
 //
 // The network thread's work per printer frame: parse, route, read into the
 // status record and hand a copy to the host, next to a bare parse of the
-// same text.
+// same text. A printer's session alone, reporting to a stand-in for the
+// agent that copies each status as the host's callback receives it.
 
-#include <chrono>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <string>
 
 #include <benchmark/benchmark.h>
 #include <simdjson.h>
 #include <websocketpp/utf8_validator.hpp>
 
-#include "agent/printer_manager.h"
-#include "connection/printer_connection.h"
 #include "protocol/frame_parser.h"
+#include "protocol/printer_session.h"
+#include "protocol/uplink.h"
 #include "status/json_read.h"
 
 namespace {
@@ -27,22 +26,39 @@ std::string load(const char* name) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-struct Fixture {
-    Fixture() : agent(quick_queue()) {
-        agent.set_machine_status_changed_fn([this](std::string, MachineStatus s) {
-            benchmark::DoNotOptimize(s.machine_state);
-            ++reports;
-        });
+// The host's side of a report: the status by value, as its callback gets it.
+class HostCopyUplink final : public pemra::protocol::Uplink {
+public:
+    void report_machine_status(const std::string& device_id, const MachineStatus& status) override {
+        MachineStatus copy = status;
+        benchmark::DoNotOptimize(copy.machine_state);
+        benchmark::DoNotOptimize(device_id.size());
+        ++reports;
     }
-    static pemra::Timings quick_queue() {
-        pemra::Timings t;
-        t.queue_wait = std::chrono::milliseconds(0);
-        return t;
-    }
-    pemra::PrinterManager agent;
-    std::shared_ptr<pemra::PrinterConnection> record =
-        std::make_shared<pemra::PrinterConnection>("printer-1");
+    void report_file_list(const std::string&, const std::string& text) override { copy(text); }
+    void report_file_meta(const std::string&, const std::string& text) override { copy(text); }
+    void report_print_history(const std::string&, const std::string& text) override { copy(text); }
+    void report_error(const std::string&, const std::string& text) override { copy(text); }
+    void report_file_changed(const std::string&, const std::string& text) override { copy(text); }
+    void report_history_changed(const std::string&, const std::string& text) override { copy(text); }
+    void request_objects_list(const std::string&) override {}
+    void request_objects_subscribe(const std::string&, const std::string&) override {}
+    void request_printer_info(const std::string&) override {}
+    void request_last_history(const std::string&) override {}
+
     long reports = 0;
+
+private:
+    static void copy(const std::string& text) {
+        std::string held = text;
+        benchmark::DoNotOptimize(held.data());
+    }
+};
+
+struct Fixture {
+    pemra::protocol::FrameParser parser;
+    HostCopyUplink uplink;
+    pemra::protocol::PrinterSession session{"printer-1"};
 };
 
 void parse_only(benchmark::State& state, const char* file) {
@@ -58,9 +74,9 @@ void parse_only(benchmark::State& state, const char* file) {
 void handle_message(benchmark::State& state, const char* file) {
     const std::string text = load(file);
     Fixture f;
-    for (auto _ : state) f.record->session.handle_message(text, f.agent.frame_parser(), f.agent);
+    for (auto _ : state) f.session.handle_message(text, f.parser, f.uplink);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
-    state.counters["reports/frame"] = static_cast<double>(f.reports) / static_cast<double>(state.iterations());
+    state.counters["reports/frame"] = static_cast<double>(f.uplink.reports) / static_cast<double>(state.iterations());
 }
 
 void apply_status_update(benchmark::State& state, const char* file) {
@@ -71,7 +87,7 @@ void apply_status_update(benchmark::State& state, const char* file) {
     const auto element = params ? pemra::json_read::last_element(*params)
                                 : pemra::json_read::find(*pemra::json_read::find(doc, "result"), "status");
     Fixture f;
-    for (auto _ : state) f.record->session.apply_status_update(*element, f.agent);
+    for (auto _ : state) f.session.apply_status_update(*element, f.uplink);
 }
 
 // A received text message's UTF-8 check: the client library's own, a byte at

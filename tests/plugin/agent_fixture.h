@@ -42,6 +42,30 @@ inline pemra::Timings no_pass_timings() {
     return t;
 }
 
+// No liveness pass and no quick attempt after a drop: a printer's only
+// connection attempts are the ones the test makes.
+inline pemra::Timings no_retry_timings() {
+    pemra::Timings t = no_pass_timings();
+    t.quick_retry.first = std::chrono::hours(1);
+    t.quick_retry.interval = std::chrono::hours(1);
+    return t;
+}
+
+// How many times this agent's host saw a printer's link come up: reports that
+// it is live after one that it was not (`live_before`: the state before the
+// first of `statuses`). Counted from the agent's own reports, as a printer's
+// count of connections can include a stray attempt by another test's agent
+// at a port that printer now has.
+inline int times_come_up(const std::vector<MachineStatus>& statuses, bool live_before = false) {
+    int up = 0;
+    bool live = live_before;
+    for (const auto& s : statuses) {
+        if (is_live(s) && !live) ++up;
+        live = is_live(s);
+    }
+    return up;
+}
+
 // The debug log of the whole test program, in one file.
 class LogEnvironment : public ::testing::Environment {
 public:

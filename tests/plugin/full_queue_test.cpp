@@ -22,6 +22,8 @@ class FullQueue : public AgentTest {};
 // Stops the send thread and fills the queue from the host with messages
 // for a printer nobody connected (sent later to no one).
 bool fill_the_queue(ThreadFreezer& freezer, pemra::PrinterManager& agent) {
+    // The thread names itself once it runs, which may be after start returns.
+    if (!eventually([] { return freezer_detail::thread_named("pemra-send") != 0; }, 5s)) return false;
     if (!freezer.freeze("pemra-send")) return false;
     // The thread may have been stopped holding the queue's lock; then
     // nothing could be queued until it goes on.

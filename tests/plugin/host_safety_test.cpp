@@ -9,6 +9,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <future>
 #include <mutex>
 #include <string>
@@ -40,6 +43,18 @@ protected:
         HOST_FN(lib, pemra_network_connect_printer)(agent, id, p.address(), "", "");
     }
 
+    // Whether any of the agent's log files holds `text`.
+    bool log_holds(const std::string& text) const {
+        const auto dir = std::filesystem::path(log_dir.path()) / "log";
+        if (!std::filesystem::exists(dir)) return false;
+        for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+            std::ifstream in(entry.path());
+            const std::string all{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+            if (all.find(text) != std::string::npos) return true;
+        }
+        return false;
+    }
+
     HostLibrary lib;
     const testkit::ScratchDir log_dir{"host-safety-test"};
 };
@@ -63,15 +78,23 @@ TEST_F(HostSafety, DestroyReleasesAProducerWaitingForQueueSpace) {
 }
 
 TEST_F(HostSafety, RepeatedCreateStartDestroyCycles) {
+    // Destroy waits up to a second for closing handshakes, but only for
+    // printers that were open: an agent with none must not wait at all. On a
+    // loaded machine a few cycles may still take that long; every one would
+    // if destroy always waited.
     auto worst = 0ms;
+    int a_second_or_more = 0;
     for (int i = 0; i < 500; ++i) {
         const auto started = std::chrono::steady_clock::now();
         void* agent = create(1);
         HOST_FN(lib, pemra_network_start)(agent);
         destroy(agent);
-        worst = std::max(worst, std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started));
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+        worst = std::max(worst, took);
+        if (took >= 1s) ++a_second_or_more;
     }
     RecordProperty("worst_cycle_ms", static_cast<int>(worst.count()));
+    EXPECT_LT(a_second_or_more, 50) << "worst cycle " << worst.count() << " ms";
 }
 
 TEST_F(HostSafety, DestroyFromACallbackIsRefusedAndTheAgentKeepsWorking) {
@@ -86,9 +109,11 @@ TEST_F(HostSafety, DestroyFromACallbackIsRefusedAndTheAgentKeepsWorking) {
     HOST_FN(lib, pemra_network_start)(agent);
     connect(agent, "p1", printer);
     test_host::eventually([&] { return reports >= 5; }, 10s);
-    EXPECT_EQ(refused.load(), 0);
+    EXPECT_EQ(refused.load(), 0) << "the destroy called from the callback returned";
     EXPECT_GE(reports.load(), 5) << "reports go on after the refused destroy";
     destroy(agent);
+    EXPECT_TRUE(log_holds("pemra_network_destroy_agent called from a callback: the agent is kept"))
+        << "the refusal is logged";
 }
 
 TEST_F(HostSafety, NoCallbackOnceDestroyReturnsEvenWhileStreaming) {
@@ -170,6 +195,9 @@ TEST_F(HostSafety, HostLockHeldAroundExportsAndInsideCallbacks) {
             if (i % 50 == 0) a.drop_connections();
         }
     });
+    // The loop may end before any connection opened; the last ones still
+    // report, each callback taking the host's lock.
+    EXPECT_TRUE(test_host::eventually([&] { return reports > 0; }, 10s));
     destroy(agent);
     EXPECT_GT(reports.load(), 0);
 }

@@ -137,26 +137,4 @@ TEST(MachineStatusLayout, MembersSitWhereTheHostExpectsThem) {
     EXPECT_EQ(sizeof(MachineStatus), 1432u);
 }
 
-TEST(MachineStatusLayout, DryingBoxGroupIsPaddedBeforeLedColor) {
-    const MachineStatus s;
-    const char* base = reinterpret_cast<const char*>(&s);
-    const auto after_flags = reinterpret_cast<const char*>(&s.drying_box.heater_on) - base + 1;
-    const auto led = reinterpret_cast<const char*>(&s.led_color) - base;
-    EXPECT_EQ(sizeof(MachineStatus::DryingBox), 40u);
-    EXPECT_GT(led, after_flags) << "led_color must start after the group's padding";
-}
-
-TEST(MachineStatusLayout, NewRecordHoldsTheInitialValues) {
-    const MachineStatus s;
-    EXPECT_EQ(s.machine_state, 0);
-    EXPECT_EQ(s.led_color, 0);
-    EXPECT_FALSE(s.box_led_on);
-    EXPECT_FALSE(s.box_fan_on);
-    EXPECT_EQ(s.fan.max_power, 1.0);
-    EXPECT_EQ(s.box_fan.max_power, 1.0);
-    EXPECT_EQ(s.last_job.end_time, 0.0);
-    EXPECT_FALSE(s.last_job.exists);
-    for (double v : s.toolhead.axis_maximum) EXPECT_EQ(v, 0.0);
-}
-
 }  // namespace

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include "agent/timings.h"
 #include "connection/outbound_queue.h"
 #include "host_events.h"
 #include "thread_state.h"
@@ -35,19 +34,6 @@ TEST(OutboundQueue, DeliversInOrderUpToCapacity) {
         EXPECT_EQ(out.request_id, i);
         EXPECT_EQ(out.payload, "m" + std::to_string(i));
     }
-}
-
-TEST(Timing, ProductConstantsAreTheFixedOnes) {
-    // What every agent made by the exports runs with; tests shorten them only
-    // through the constructor, which no export reaches.
-    const pemra::Timings product;
-    EXPECT_EQ(product.check_interval, 10s);
-    EXPECT_EQ(product.open_handshake_timeout, 10000ms);
-    EXPECT_EQ(product.pong_timeout, 10000ms);
-    EXPECT_EQ(product.queue_wait, 30s);
-    EXPECT_EQ(product.quick_retry.first, 500ms);
-    EXPECT_EQ(product.quick_retry.interval, 1s);
-    EXPECT_EQ(product.quick_retry.window, 30s);
 }
 
 TEST(OutboundQueue, ProductCapacityIsAThousand) {

@@ -83,14 +83,13 @@ TEST_F(Reconnection, RestartedServerIsBackWithinAFewQuickAttempts) {
     for (std::size_t i = 1; i < statuses.size(); ++i) {
         EXPECT_FALSE(is_reconnecting(statuses[i]) && is_reconnecting(statuses[i - 1])) << "report " << i;
     }
-    EXPECT_EQ(printer.counters().opened, 2u) << "one connection before the restart, one after";
-    EXPECT_EQ(printer.counters().open, 1u);
+    EXPECT_EQ(times_come_up(statuses, true), 1) << "one new connection after the restart";
 }
 
 TEST_F(Reconnection, QuickAttemptsEndWithTheirWindowAndThePassCarriesOn) {
     pemra::Timings t = quick_timings();
     t.quick_retry.window = 500ms;
-    t.check_interval = 1500ms;
+    t.check_interval = 3000ms;
     start_agent(t);
     auto& printer = add_printer();
     connect_live("p1", printer);
@@ -102,17 +101,21 @@ TEST_F(Reconnection, QuickAttemptsEndWithTheirWindowAndThePassCarriesOn) {
     ASSERT_TRUE(events.wait(
         [&](const std::vector<HostEvent>& all) {
             return std::any_of(all.begin(), all.end(), [&](const HostEvent& e) {
-                return e.kind == "status" && is_reconnecting(e.status) && e.at - dropped >= 1200ms;
+                return e.kind == "status" && is_reconnecting(e.status) && e.at - dropped >= 2500ms;
             });
         },
-        5s));
-    // Before it, quick attempts only inside the window (plus one delay).
+        8s));
+    // Before it, quick attempts only inside the window. The last may start
+    // one interval after the window's end, and the window only opens once
+    // the drop is seen and the first refusal is in: 600 ms of slack for
+    // those, while attempts that went on past the window would come every
+    // 200 ms until the pass.
     int quick = 0;
     for (const auto& e : reconnects("p1")) {
         const auto since = e.at - dropped;
-        if (since >= 1200ms) continue;
+        if (since >= 2500ms) continue;
         ++quick;
-        EXPECT_LT(since, 500ms + 300ms) << "an attempt after the window ended";
+        EXPECT_LT(since, 500ms + 200ms + 600ms) << "an attempt after the window ended";
     }
     EXPECT_GE(quick, 2);
 }
@@ -131,11 +134,17 @@ TEST_F(Reconnection, PrintersDroppedTogetherComeBackSpreadOut) {
     for (int i = 0; i < n; ++i) first_attempts.push_back(reconnects("p" + std::to_string(i)).front().at);
     const auto [earliest, latest] = std::minmax_element(first_attempts.begin(), first_attempts.end());
     EXPECT_GT(*latest - *earliest, 20ms) << "each printer jitters its delay";
-    for (auto& p : printers) EXPECT_EQ(p->counters().opened, 2u);
+    for (int i = 0; i < n; ++i) {
+        const std::string id = "p" + std::to_string(i);
+        EXPECT_EQ(times_come_up(events.statuses(id), true), 1) << id << ": one new connection after the drop";
+    }
 }
 
 TEST_F(Reconnection, NothingIsTriedForAPrinterTheHostDisconnected) {
-    start_agent(quick_timings());
+    // The host's disconnect lands well before the first quick attempt could.
+    pemra::Timings t = quick_timings();
+    t.quick_retry.first = 1s;
+    start_agent(t);
     auto& kept = add_printer();
     auto& forgotten = add_printer();
     connect_live("kept", kept);
@@ -150,7 +159,7 @@ TEST_F(Reconnection, NothingIsTriedForAPrinterTheHostDisconnected) {
     // "kept" is tried several times: time enough for "forgotten" as well.
     ASSERT_TRUE(wait_reconnects("kept", 3));
     EXPECT_TRUE(reconnects("forgotten").empty());
-    EXPECT_EQ(forgotten.counters().accepted, 1u);
+    EXPECT_EQ(agent->find_connection("forgotten"), nullptr);
 }
 
 TEST_F(Reconnection, HostConnectStartsAFreshRhythmAfterTheWindow) {
@@ -230,6 +239,7 @@ TEST_F(Reconnection, ABusyNetworkThreadIsNotTakenForASilentPrinter) {
     talking.stats_interval = 40ms;
     auto& printer = add_printer(talking);
     connect_live("p1", printer);
+    const auto generation = agent->find_connection("p1")->generation();
     // The network thread is held up for six passes: they pile up behind it
     // and then run back to back, before the frames that came meanwhile.
     agent->post([] { std::this_thread::sleep_for(600ms); });
@@ -237,7 +247,7 @@ TEST_F(Reconnection, ABusyNetworkThreadIsNotTakenForASilentPrinter) {
     ASSERT_TRUE(printer.wait_counters([&](const auto& c) { return c.pings_received >= pings + 10; }, 10s));
     const auto statuses = events.statuses("p1");
     EXPECT_EQ(std::count_if(statuses.begin(), statuses.end(), is_offline), 0);
-    EXPECT_EQ(printer.counters().opened, 1u);
+    EXPECT_EQ(agent->find_connection("p1")->generation(), generation) << "the same connection throughout";
 }
 
 TEST_F(Reconnection, SilentPrinterDisconnectedByTheHostIsReportedOnceAndNotRetried) {
@@ -257,8 +267,8 @@ TEST_F(Reconnection, SilentPrinterDisconnectedByTheHostIsReportedOnceAndNotRetri
     const auto pings = witness.counters().pings_received;
     ASSERT_TRUE(witness.wait_counters([&](const auto& c) { return c.pings_received >= pings + 5; }, 5s));
     const auto statuses = events.statuses("silent");
-    EXPECT_EQ(statuses.size(), 1u);
-    EXPECT_EQ(silent.counters().accepted, 1u) << "no reconnection";
+    EXPECT_EQ(statuses.size(), 1u) << "no reconnection: an attempt would be announced";
+    EXPECT_EQ(agent->find_connection("silent"), nullptr);
     silent.go_silent(false);
 }
 

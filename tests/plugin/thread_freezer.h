@@ -78,7 +78,13 @@ public:
         }
         return true;
     }
-    void release() { freezer_detail::hold.store(false); }
+    // Lets the thread go and waits until it has left the handler, so that
+    // the next freeze cannot take this one's hold for its own.
+    void release() {
+        freezer_detail::hold.store(false);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (freezer_detail::held.load() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    }
     ~ThreadFreezer() { release(); }
 };
 

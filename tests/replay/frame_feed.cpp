@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The pemra_network authors
-#include "frame_feed.h"
 
-#include "agent/printer_manager.h"
-#include "connection/printer_connection.h"
+#include "frame_feed.h"
 
 namespace replay {
 
-void feed(pemra::PrinterManager& agent, pemra::PrinterConnection& record, const std::string& frame) {
-    record.session.handle_message(frame, agent.frame_parser(), agent);
+void feed(pemra::protocol::PrinterSession& session, pemra::protocol::FrameParser& parser,
+          pemra::protocol::Uplink& uplink, const std::string& frame) {
+    session.handle_message(frame, parser, uplink);
 }
 
 }  // namespace replay

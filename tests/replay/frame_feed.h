@@ -2,18 +2,18 @@
 // Copyright (c) 2026 The pemra_network authors
 #pragma once
 
-// How the replay hands a frame to a printer's dispatcher, kept apart so that
+// How the replay hands a frame to a printer's session, kept apart so that
 // the replay can be built against another version of the read path.
 
 #include <string>
 
-namespace pemra {
-class PrinterManager;
-class PrinterConnection;
-}  // namespace pemra
+#include "protocol/frame_parser.h"
+#include "protocol/printer_session.h"
+#include "protocol/uplink.h"
 
 namespace replay {
 
-void feed(pemra::PrinterManager& agent, pemra::PrinterConnection& record, const std::string& frame);
+void feed(pemra::protocol::PrinterSession& session, pemra::protocol::FrameParser& parser,
+          pemra::protocol::Uplink& uplink, const std::string& frame);
 
 }  // namespace replay

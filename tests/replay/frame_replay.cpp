@@ -28,11 +28,12 @@
 #include <string>
 #include <vector>
 
-#include "agent/printer_manager.h"
 #include "base/log.h"
-#include "connection/printer_connection.h"
 #include "frame_feed.h"
 #include "json_text.h"
+#include "protocol/frame_parser.h"
+#include "protocol/printer_session.h"
+#include "testkit/recording_uplink.h"
 
 namespace fs = std::filesystem;
 
@@ -189,43 +190,31 @@ private:
     std::size_t bytes_read_ = 0;
 };
 
-// One printer of an agent that is never started: reports reach the host's
-// callbacks at once and requests stay in the queue.
+// One printer's session, reporting to a recording uplink: reports and
+// requests in the order the session made them, requests with the id the
+// agent would send them under.
 struct Printer {
-    Printer() : agent(quick_queue()) {
-        agent.set_machine_status_changed_fn(
-            [this](std::string id, MachineStatus s) { events += "status " + id + " " + monitor::status_to_json(s).dump() + "\n"; });
-        const char* kinds[] = {"file_list", "file_meta", "history", "error", "file_changed", "history_changed"};
-        auto text = [this](const char* kind) {
-            return [this, kind](std::string id, std::string t) { events += std::string(kind) + " " + id + " " + t + "\n"; };
-        };
-        agent.set_file_list_arrived_fn(text(kinds[0]));
-        agent.set_file_meta_arrived_fn(text(kinds[1]));
-        agent.set_print_history_arrived_fn(text(kinds[2]));
-        agent.set_error_arrived_fn(text(kinds[3]));
-        agent.set_file_changed_fn(text(kinds[4]));
-        agent.set_history_changed_fn(text(kinds[5]));
-    }
-    static pemra::Timings quick_queue() {
-        pemra::Timings t;
-        t.queue_wait = std::chrono::milliseconds(0);
-        return t;
-    }
-    std::string requests_since(std::size_t& seen) {
-        const auto queued = agent.queued_messages();
-        std::string out;
-        for (std::size_t i = seen; i < queued.size(); ++i) {
-            out += "request " + queued[i].device_id + " " + std::to_string(queued[i].request_id) + " " +
-                   queued[i].payload + "\n";
+    std::string outcome_since(std::size_t& seen) const {
+        const auto& calls = uplink.calls();
+        std::string reports, requests;
+        for (std::size_t i = seen; i < calls.size(); ++i) {
+            const auto& c = calls[i];
+            if (c.kind == "status") {
+                reports += "status " + c.device_id + " " + monitor::status_to_json(c.status).dump() + "\n";
+            } else if (c.kind == "request") {
+                const auto id = nlohmann::json::parse(c.text, nullptr, false).value("id", -1);
+                requests += "request " + c.device_id + " " + std::to_string(id) + " " + c.text + "\n";
+            } else {
+                reports += c.kind + " " + c.device_id + " " + c.text + "\n";
+            }
         }
-        seen = queued.size();
-        return out;
+        seen = calls.size();
+        return reports + requests;
     }
 
-    pemra::PrinterManager agent;
-    std::shared_ptr<pemra::PrinterConnection> record =
-        std::make_shared<pemra::PrinterConnection>("replay");
-    std::string events;
+    pemra::protocol::FrameParser parser;
+    testkit::RecordingUplink uplink;
+    pemra::protocol::PrinterSession session{"replay"};
 };
 
 }  // namespace
@@ -264,22 +253,21 @@ int main(int argc, char** argv) {
     pemra::log::init_logging(log_dir.string(), 3);
     LogTail log_tail(log_dir);
 
-    // A fresh printer every so many frames keeps the queue from filling up.
+    // A fresh printer every so many frames, as the replay has always made one.
     constexpr long kFramesPerPrinter = 64;
     std::unique_ptr<Printer> printer;
-    std::size_t seen_requests = 0;
+    std::size_t seen_calls = 0;
     Mutator mutator(frames, seed);
     const long total = static_cast<long>(frames.size()) + mutations;
     std::uint64_t all = fnv1a("");
     for (long n = 0; n < total; ++n) {
         if (n % kFramesPerPrinter == 0) {
             printer = std::make_unique<Printer>();
-            seen_requests = 0;
+            seen_calls = 0;
         }
         const std::string frame = n < static_cast<long>(frames.size()) ? frames[static_cast<std::size_t>(n)] : mutator.next();
-        printer->events.clear();
-        replay::feed(printer->agent, *printer->record, frame);
-        const std::string outcome = printer->events + printer->requests_since(seen_requests) + log_tail.take();
+        replay::feed(printer->session, printer->parser, printer->uplink, frame);
+        const std::string outcome = printer->outcome_since(seen_calls) + log_tail.take();
         all = fnv1a(outcome, all);
         if (verbose || std::find(shown.begin(), shown.end(), n) != shown.end()) {
             out << "== frame " << n << ": " << frame << "\n" << outcome;

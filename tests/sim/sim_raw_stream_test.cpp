@@ -109,6 +109,8 @@ TEST(SimRawStream, StalledHandshakesTakePrecedenceAndGiveWayAgain) {
     {
         TestClient stalled;
         EXPECT_FALSE(stalled.connect(printer.port(), "/websocket", 200ms));
+        // Accepted, and so already kept aside unread or played the stream.
+        EXPECT_TRUE(printer.wait_counters([](const printer_sim::ConnectionCounters& c) { return c.accepted >= 1; }, 2000ms));
     }
     EXPECT_EQ(printer.counters().raw_sessions, 0u);
     printer.stall_handshakes(false);

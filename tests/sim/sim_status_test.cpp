@@ -246,11 +246,24 @@ TEST_F(SimTest, NumberedFramesAreConsecutiveForEverySubscriber) {
     ASSERT_TRUE(connect(second));
     const auto reply = second.call("printer.objects.subscribe", all_objects(printer->options().objects), 3);
     EXPECT_GE(reply["result"]["status"]["toolhead"]["estimated_print_time"].get<double>(), 0.0) << "the reply is not a frame";
+    // The printer's host statistics advance every 200 ms, paused or silent:
+    // two advances span status intervals that must send nothing.
+    const auto two_stats_intervals = [&] {
+        const auto cputime = [&] { return nlohmann::json::parse(printer->status_text())["system_stats"]["cputime"]; };
+        const auto until = std::chrono::steady_clock::now() + 5s;
+        for (int advances = 0; advances < 2; ++advances) {
+            const auto before = cputime();
+            while (cputime() == before) {
+                ASSERT_LT(std::chrono::steady_clock::now(), until) << "the host statistics stood still";
+                std::this_thread::sleep_for(5ms);
+            }
+        }
+    };
     printer->pause_status_updates(true);
-    std::this_thread::sleep_for(150ms);
+    two_stats_intervals();
     printer->pause_status_updates(false);
     printer->go_silent(true);
-    std::this_thread::sleep_for(150ms);
+    two_stats_intervals();
     printer->go_silent(false);
     ASSERT_TRUE(second.wait_notifications("notify_status_update", 4, 2000ms));
 
