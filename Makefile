@@ -1,13 +1,15 @@
 # SPDX-License-Identifier: MIT
 # Copyright (c) 2026 The pemra_network authors
 #
-#   make demo    build, then watch two simulated printers in the terminal host
+#   make demo    build the library and the terminal host only, then watch two
+#                simulated printers in it
 #   make test    build and run every test: plain, ASan+UBSan (clang, with the
-#                fuzzer) and TSan builds
+#                fuzzer) and TSan builds, and compile the library for Windows
 #   make build   the plain build only          make bench   the benchmarks
 #   make package the Debian packages of the plain build, in $(BUILD)/
 
 BUILD      ?= build
+WIN_BUILD  ?= build-windows
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 CTEST_JOBS ?= 2
@@ -22,7 +24,7 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_check
                 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
                 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: all deps build test test-plain test-asan test-tsan demo bench package clean
+.PHONY: all deps build test test-plain test-windows test-asan test-tsan demo bench package clean
 
 all: build
 
@@ -35,10 +37,14 @@ $(BUILD)/build.ninja: | deps
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD)
 
-test: test-plain test-asan test-tsan
+test: test-plain test-windows test-asan test-tsan
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j $(CTEST_JOBS)
+
+# Every source file of the library compiled for Windows x86-64 (objects only).
+test-windows: deps
+	scripts/check-windows-compile.sh $(WIN_BUILD)
 
 test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
@@ -53,7 +59,9 @@ test-tsan: deps
 	cmake --build $(TSAN_BUILD)
 	cd $(TSAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j $(CTEST_JOBS)
 
-demo: build
+# The terminal host brings what it runs: the library and the simulator.
+demo: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target pemra-monitor
 	$(BUILD)/tools/monitor/pemra-monitor --demo
 
 bench: build
@@ -67,4 +75,4 @@ package: build
 	@ls -1 $(BUILD)/*.deb
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD)

@@ -43,8 +43,12 @@ if(PEMRA_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_MAIN_PACKAGE_SHLIBDEPS ON)
 else()
   # Without dpkg-dev: the run-time libraries named by hand (Debian 12).
-  set(CPACK_DEBIAN_MAIN_PACKAGE_DEPENDS
-      "libboost-filesystem1.74.0, libboost-log1.74.0, libboost-thread1.74.0, libc6, libgcc-s1, libsimdjson14, libstdc++6")
+  if(PEMRA_STATIC_DEPS)
+    set(CPACK_DEBIAN_MAIN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6")
+  else()
+    set(CPACK_DEBIAN_MAIN_PACKAGE_DEPENDS
+        "libboost-filesystem1.74.0, libboost-log1.74.0, libboost-thread1.74.0, libc6, libgcc-s1, libsimdjson14, libstdc++6")
+  endif()
 endif()
 
 set(CPACK_DEBIAN_DEBUG_PACKAGE_NAME "pemra-network-dbg")

@@ -45,9 +45,10 @@ constexpr std::uintmax_t kRotationSize = 104857600;
 // record is dropped before anything is formatted.
 std::atomic<int> g_threshold{static_cast<int>(Level::fatal) + 1};
 
-// Our sinks, one per init_logging. The logging core belongs to the process
-// and outlives this library when the host uses the same logging library, so
-// the sinks (whose code is ours) leave the core when the library is unloaded.
+// Our sinks, one per init_logging. The logging library is normally linked
+// into ours, its core ours alone; linked as a shared library it belongs to
+// the process and outlives this library when the host uses it too, so the
+// sinks (whose code is ours) leave the core when the library is unloaded.
 class Sinks {
 public:
     ~Sinks() {

@@ -2,8 +2,9 @@
 // Copyright (c) 2026 The pemra_network authors
 #pragma once
 
-// The names a shared library defines in its dynamic symbol table, read from
-// the ELF file itself: global, weak and unique symbols alike.
+// What a shared library offers and asks of the dynamic linker, read from the
+// ELF file itself: the names its dynamic symbol table defines (global, weak
+// and unique alike), the names it imports, and the libraries it needs.
 
 #include <elf.h>
 
@@ -16,24 +17,60 @@
 
 namespace test_host {
 
-inline std::set<std::string> defined_dynamic_symbols(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() < sizeof(Elf64_Ehdr)) throw std::runtime_error("not an ELF file: " + path);
-    const auto* header = reinterpret_cast<const Elf64_Ehdr*>(bytes.data());
-    const auto* sections = reinterpret_cast<const Elf64_Shdr*>(bytes.data() + header->e_shoff);
-    std::set<std::string> names;
-    for (int i = 0; i < header->e_shnum; ++i) {
-        if (sections[i].sh_type != SHT_DYNSYM) continue;
-        const Elf64_Shdr& strings = sections[sections[i].sh_link];
-        const auto* symbols = reinterpret_cast<const Elf64_Sym*>(bytes.data() + sections[i].sh_offset);
-        const std::size_t count = sections[i].sh_size / sizeof(Elf64_Sym);
-        for (std::size_t s = 0; s < count; ++s) {
-            if (symbols[s].st_shndx == SHN_UNDEF || symbols[s].st_name == 0) continue;
-            names.insert(bytes.data() + strings.sh_offset + symbols[s].st_name);
-        }
+class ElfFile {
+public:
+    explicit ElfFile(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (bytes_.size() < sizeof(Elf64_Ehdr)) throw std::runtime_error("not an ELF file: " + path);
     }
-    return names;
+
+    // Dynamic symbols, defined here (true) or imported (false).
+    std::set<std::string> dynamic_symbols(bool defined) const {
+        std::set<std::string> names;
+        for (const Elf64_Shdr& section : sections()) {
+            if (section.sh_type != SHT_DYNSYM) continue;
+            const auto* symbols = at<Elf64_Sym>(section.sh_offset);
+            for (std::size_t s = 0; s < section.sh_size / sizeof(Elf64_Sym); ++s) {
+                if (symbols[s].st_name == 0 || (symbols[s].st_shndx != SHN_UNDEF) != defined) continue;
+                names.insert(string_in(section.sh_link, symbols[s].st_name));
+            }
+        }
+        return names;
+    }
+
+    // The DT_NEEDED entries: the sonames the loader must find.
+    std::set<std::string> needed() const {
+        std::set<std::string> names;
+        for (const Elf64_Shdr& section : sections()) {
+            if (section.sh_type != SHT_DYNAMIC) continue;
+            const auto* entries = at<Elf64_Dyn>(section.sh_offset);
+            for (std::size_t e = 0; e < section.sh_size / sizeof(Elf64_Dyn); ++e) {
+                if (entries[e].d_tag == DT_NEEDED) names.insert(string_in(section.sh_link, entries[e].d_un.d_val));
+            }
+        }
+        return names;
+    }
+
+private:
+    template <typename T>
+    const T* at(std::size_t offset) const {
+        return reinterpret_cast<const T*>(bytes_.data() + offset);
+    }
+    std::vector<Elf64_Shdr> sections() const {
+        const auto* header = at<Elf64_Ehdr>(0);
+        const auto* first = at<Elf64_Shdr>(header->e_shoff);
+        return std::vector<Elf64_Shdr>(first, first + header->e_shnum);
+    }
+    std::string string_in(std::size_t string_section, std::size_t offset) const {
+        return bytes_.data() + sections()[string_section].sh_offset + offset;
+    }
+
+    std::vector<char> bytes_;
+};
+
+inline std::set<std::string> defined_dynamic_symbols(const std::string& path) {
+    return ElfFile(path).dynamic_symbols(true);
 }
 
 }  // namespace test_host

@@ -136,6 +136,37 @@ TEST(ExportTable, DynamicSymbolsAreExactlyTheExports) {
     for (const auto& name : kExports) EXPECT_TRUE(defined.count(name)) << "missing export: " << name;
 }
 
+// A host may run on any Linux with a C++ runtime: the library needs that
+// and the C runtime, nothing else (Boost and simdjson are inside it).
+TEST(ExportTable, NeedsOnlyTheCAndCxxRuntimes) {
+#if !PEMRA_STATIC_DEPS
+    GTEST_SKIP() << "configured to link Boost and simdjson as shared libraries";
+#endif
+    const std::set<std::string> runtimes = {"libc.so.6", "libm.so.6", "libgcc_s.so.1", "libstdc++.so.6",
+                                            "ld-linux-x86-64.so.2"};
+    const auto needed = test_host::ElfFile(PEMRA_NETWORK_LIBRARY).needed();
+    EXPECT_TRUE(needed.count("libstdc++.so.6")) << "the C++ runtime stays shared with the host";
+    for (const auto& name : needed) {
+        const bool sanitizer_runtime = PEMRA_SANITIZED && (name.rfind("libtsan", 0) == 0 || name.rfind("libasan", 0) == 0 ||
+                                                           name.rfind("libubsan", 0) == 0);
+        EXPECT_TRUE(runtimes.count(name) || sanitizer_runtime) << "needs " << name;
+    }
+}
+
+// Were one of them imported, the first definition in the process would be
+// bound, the host's own copy included.
+TEST(ExportTable, ImportsNothingOfTheLibrariesItCarries) {
+#if !PEMRA_STATIC_DEPS
+    GTEST_SKIP() << "configured to link Boost and simdjson as shared libraries";
+#endif
+    const auto imported = test_host::ElfFile(PEMRA_NETWORK_LIBRARY).dynamic_symbols(false);
+    EXPECT_FALSE(imported.empty()) << "the runtimes' functions are imported";
+    for (const auto& name : imported) {
+        EXPECT_EQ(name.find("boost"), std::string::npos) << "imports " << name;
+        EXPECT_EQ(name.find("simdjson"), std::string::npos) << "imports " << name;
+    }
+}
+
 TEST(ExportTable, LinkerMapComesFromTheSameNames) {
     std::ifstream list(PEMRA_NETWORK_EXPORT_LIST);
     std::set<std::string> generated;

@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <future>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -95,6 +95,59 @@ TEST_F(HostSafety, RepeatedCreateStartDestroyCycles) {
     }
     RecordProperty("worst_cycle_ms", static_cast<int>(worst.count()));
     EXPECT_LT(a_second_or_more, 50) << "worst cycle " << worst.count() << " ms";
+}
+
+// The text of every log file under an agent's folder.
+std::string log_text(const std::string& agent_dir) {
+    std::string all;
+    for (const auto& entry : std::filesystem::directory_iterator(agent_dir + "/log")) {
+        std::ifstream in(entry.path());
+        all.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return all;
+}
+
+// A host may load the plug-in twice under two names (two hosts' plug-in
+// folders, an update beside the old file). Each copy carries its own
+// libraries, so each keeps its own state, its logging included.
+TEST_F(HostSafety, TwoCopiesUnderTwoNamesKeepTheirOwnState) {
+    const testkit::ScratchDir second_dir("host-safety-copy");
+    const std::string second_file = second_dir.path() + "/libpemra_network_second.so";
+    std::filesystem::copy_file(PEMRA_NETWORK_LIBRARY, second_file);
+    HostLibrary second(second_file.c_str());
+    ASSERT_NE(reinterpret_cast<void*>(HOST_FN(second, pemra_network_create_agent)),
+              reinterpret_cast<void*>(HOST_FN(lib, pemra_network_create_agent)))
+        << "two copies of the code";
+
+    printer_sim::Printer printer_a;
+    printer_sim::Printer printer_b;
+    void* agent_a = create(4);
+    void* agent_b = HOST_FN(second, pemra_network_create_agent)(second_dir.path(), 4);
+    std::atomic<bool> live_a{false};
+    std::atomic<bool> live_b{false};
+    auto live_when_idle = [](std::atomic<bool>& live) {
+        return [&live](std::string, MachineStatus s) {
+            if (s.connect_state == pemra::connect_state::open && s.machine_state >= pemra::machine_state::idle) live = true;
+        };
+    };
+    HOST_FN(lib, pemra_set_machine_status_changed_fn)(agent_a, live_when_idle(live_a));
+    HOST_FN(second, pemra_set_machine_status_changed_fn)(agent_b, live_when_idle(live_b));
+    HOST_FN(lib, pemra_network_start)(agent_a);
+    HOST_FN(second, pemra_network_start)(agent_b);
+    connect(agent_a, "first-copy", printer_a);
+    HOST_FN(second, pemra_network_connect_printer)(agent_b, "second-copy", printer_b.address(), "", "");
+    test_host::eventually([&] { return live_a && live_b; }, 10s);
+    EXPECT_TRUE(live_a.load());
+    EXPECT_TRUE(live_b.load());
+    destroy(agent_a);
+    within(5s, "destroy", [&] { EXPECT_EQ(HOST_FN(second, pemra_network_destroy_agent)(agent_b), 0); });
+
+    const std::string log_a = log_text(log_dir.path());
+    const std::string log_b = log_text(second_dir.path());
+    EXPECT_NE(log_a.find("on_open:first-copy"), std::string::npos);
+    EXPECT_EQ(log_a.find("second-copy"), std::string::npos) << "the second copy's records stay out of the first's log";
+    EXPECT_NE(log_b.find("on_open:second-copy"), std::string::npos);
+    EXPECT_EQ(log_b.find("first-copy"), std::string::npos) << "the first copy's records stay out of the second's log";
 }
 
 TEST_F(HostSafety, DestroyFromACallbackIsRefusedAndTheAgentKeepsWorking) {
