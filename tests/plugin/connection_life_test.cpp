@@ -371,7 +371,10 @@ TEST_F(ConnectionLife, HostLockAroundExportsAndInsideCallbacksNeverDeadlocks) {
             std::this_thread::sleep_for(1ms);
         }
     });
-    EXPECT_GT(reports.load(), 20) << "passes kept reconnecting and reporting";
+    // Counted to a deadline, not within the host's 1.5 s: a slow build under
+    // load reports fewer in that time, and the check is that they go on.
+    EXPECT_TRUE(eventually([&] { return reports.load() > 20; }, 10s))
+        << "passes kept reconnecting and reporting: " << reports.load();
     agent.reset();  // before the lock the callback uses goes away
 }
 
