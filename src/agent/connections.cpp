@@ -98,14 +98,14 @@ void PrinterManager::start_attempt(const Registry::Attempt& attempt, const WsCon
     post([this, record, connection, gen, reused, from_host] {
         // A newer connect took over, or the host disconnected the printer
         // after this attempt was asked for.
-        if (!record->is_current(gen) || record->is_removed()) return;
+        if (!record->wants_attempt(gen)) return;
         if (from_host) record->restart_reconnect_rhythm();
         if (reused) record->announce_reconnect(this);
         pause_point("connect task");
         const std::string host = connection->get_host();
         resolver_->resolve(record->id, host, connection->get_port(), [this, record, connection, gen](ResolvedTarget target) {
             // Still wanted after the lookup?
-            if (!record->is_current(gen) || record->is_removed()) return;
+            if (!record->wants_attempt(gen)) return;
             run_guarded("connect", record->id, [&] {
                 client_->aim_next_connect(std::move(target));
                 client_->connect(connection);

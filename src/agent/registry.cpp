@@ -35,24 +35,29 @@ std::optional<Registry::Attempt> Registry::connect(const std::string& device_id,
     return Attempt{entry.record, *gen, true};
 }
 
-std::optional<Registry::Retry> Registry::due_retry(const std::shared_ptr<PrinterConnection>& record,
-                                                   std::uint64_t gen) const {
-    std::lock_guard<std::mutex> lock(mutex_);
+Registry::Entry* Registry::due_entry(const std::shared_ptr<PrinterConnection>& record, std::uint64_t gen) {
     auto found = entries_.find(record->id);
-    if (found == entries_.end() || found->second.record != record) return std::nullopt;
-    if (!record->is_current(gen) || !closed_or_failed(*record)) return std::nullopt;
-    return Retry{record, gen, found->second.uri};
+    if (found == entries_.end() || found->second.record != record) return nullptr;
+    if (!record->is_current(gen) || !closed_or_failed(*record)) return nullptr;
+    return &found->second;
+}
+
+std::optional<Registry::Retry> Registry::due_retry(const std::shared_ptr<PrinterConnection>& record,
+                                                   std::uint64_t gen) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Entry* entry = due_entry(record, gen);
+    if (!entry) return std::nullopt;
+    return Retry{record, gen, entry->uri};
 }
 
 std::optional<Registry::Attempt> Registry::retry(const Retry& retry, ConnectionHandle handle) {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto found = entries_.find(retry.record->id);
-    if (found == entries_.end() || found->second.record != retry.record) return std::nullopt;
     // Checked again: a host's connect or another attempt may have come since.
-    if (!retry.record->is_current(retry.generation) || !closed_or_failed(*retry.record)) return std::nullopt;
+    Entry* entry = due_entry(retry.record, retry.generation);
+    if (!entry) return std::nullopt;
     const auto gen = retry.record->begin_attempt();
     if (!gen) return std::nullopt;
-    found->second.handle = std::move(handle);
+    entry->handle = std::move(handle);
     return Attempt{retry.record, *gen, true};
 }
 

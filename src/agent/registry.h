@@ -59,7 +59,7 @@ public:
                                    const QuickRetryTiming& quick_retry);
     // When `record` is still registered, of generation `gen` and closed or
     // failed: what to reconnect it to.
-    std::optional<Retry> due_retry(const std::shared_ptr<PrinterConnection>& record, std::uint64_t gen) const;
+    std::optional<Retry> due_retry(const std::shared_ptr<PrinterConnection>& record, std::uint64_t gen);
     // Makes `handle` the new connection of `retry`'s record, if that retry
     // is still due.
     std::optional<Attempt> retry(const Retry& retry, ConnectionHandle handle);
@@ -84,6 +84,10 @@ private:
         ConnectionHandle handle;
         std::string uri;
     };
+
+    // The entry of `record` when a retry armed at generation `gen` is still
+    // due: registered, of that generation, closed or failed. With mutex_ held.
+    Entry* due_entry(const std::shared_ptr<PrinterConnection>& record, std::uint64_t gen);
 
     mutable std::mutex mutex_;
     std::map<std::string, Entry> entries_;                   // guarded by mutex_

@@ -40,9 +40,10 @@ std::error_code make_error_code(LookupError error) {
 }
 
 struct AddressResolver::Flight {
-    Flight(boost::asio::io_context& io, std::string name)
-        : host(std::move(name)), lookup(host), poll_timer(io), deadline(io) {}
+    Flight(boost::asio::io_context& io, std::string printer, std::string name)
+        : device_id(std::move(printer)), host(std::move(name)), lookup(host), poll_timer(io), deadline(io) {}
 
+    const std::string device_id;
     const std::string host;
     platform::NameLookup lookup;
     boost::asio::steady_timer poll_timer;
@@ -76,14 +77,12 @@ void AddressResolver::resolve(const std::string& device_id, const std::string& h
             wait_for(found->second, port, std::move(done));
             return;
         }
-        // The printer moved to another name; the old lookup ends unwatched.
-        found->second->waiting = nullptr;
-        found->second->deadline.cancel();
-        orphans_.push_back(std::move(found->second));
+        // The printer moved to another name: the old lookup is abandoned
+        // (its thread ends alone).
         flights_.erase(found);
     }
     log::debug("name lookup of ", host, " for ", device_id, " started");
-    auto flight = std::make_shared<Flight>(io_, host);
+    auto flight = std::make_shared<Flight>(io_, device_id, host);
     flights_[device_id] = flight;
     wait_for(flight, port, std::move(done));
     poll(flight);
@@ -121,13 +120,9 @@ void AddressResolver::poll(const std::shared_ptr<Flight>& flight) {
 
 void AddressResolver::finish(std::shared_ptr<Flight> flight) {
     flight->deadline.cancel();
-    for (auto it = flights_.begin(); it != flights_.end(); ++it) {
-        if (it->second == flight) {
-            flights_.erase(it);
-            break;
-        }
+    if (auto found = flights_.find(flight->device_id); found != flights_.end() && found->second == flight) {
+        flights_.erase(found);
     }
-    orphans_.erase(std::remove(orphans_.begin(), orphans_.end(), flight), orphans_.end());
     if (!flight->waiting) return;
 
     ResolvedTarget target;

@@ -73,8 +73,6 @@ private:
     const std::function<bool(const std::string& host)> held_;
     // Running lookups, by the printer they are for.
     std::map<std::string, std::shared_ptr<Flight>> flights_;
-    // Running lookups of a host the printer no longer has: left to end.
-    std::vector<std::shared_ptr<Flight>> orphans_;
 };
 
 }  // namespace pemra

@@ -96,6 +96,9 @@ public:
     // nothing more is tried for it.
     void mark_removed() { removed_.store(true); }
     bool is_removed() const { return removed_.load(); }
+    // Attempt `gen` is still worth starting: no newer one took over and the
+    // host did not disconnect the printer.
+    bool wants_attempt(std::uint64_t gen) const { return is_current(gen) && !is_removed(); }
 
     // The conversation, and the printer's device id it was opened with.
     protocol::PrinterSession session;
