@@ -8,8 +8,8 @@ namespace pemra::status {
 using json_read::Fields;
 using json_read::object_entry;
 
-void apply_configfile(MachineStatus& s, Element status) {
-    const auto entry = object_entry(status, "configfile");
+void apply_configfile(MachineStatus& s, const Entries& status) {
+    const auto entry = status.object("configfile");
     if (!entry) return;
     Fields(*entry, "configfile").read("save_config_pending", s.save_config_pending);
     const auto settings = object_entry(*entry, "settings");
@@ -19,8 +19,8 @@ void apply_configfile(MachineStatus& s, Element status) {
     Fields(*fan, "configfile.settings.fan").read("max_power", s.fan.max_power);
 }
 
-void apply_bed_mesh(MachineStatus& s, Element status) {
-    const auto entry = object_entry(status, "bed_mesh");
+void apply_bed_mesh(MachineStatus& s, const Entries& status) {
+    const auto entry = status.object("bed_mesh");
     if (!entry) return;
     Fields f(*entry, "bed_mesh");
     f.read("mesh_min", s.bed_mesh.mesh_min);

@@ -22,24 +22,24 @@ void read_layer(Element info, std::string_view key, std::int32_t& member) {
 
 }  // namespace
 
-void apply_webhooks(MachineStatus& s, Element status) {
-    const auto entry = object_entry(status, "webhooks");
+void apply_webhooks(MachineStatus& s, const Entries& status) {
+    const auto entry = status.object("webhooks");
     if (!entry) return;
     Fields f(*entry, "webhooks");
     f.read_or_clear("state", s.webhooks.state);
     f.read_or_clear("state_message", s.webhooks.state_message);
 }
 
-void apply_idle_timeout(MachineStatus& s, Element status) {
-    const auto entry = object_entry(status, "idle_timeout");
+void apply_idle_timeout(MachineStatus& s, const Entries& status) {
+    const auto entry = status.object("idle_timeout");
     if (!entry) return;
     Fields f(*entry, "idle_timeout");
     f.read("printing_time", s.idle_timeout.printing_time);
     f.read("state", s.idle_timeout.state);
 }
 
-void apply_virtual_sdcard(MachineStatus& s, Element status) {
-    const auto entry = object_entry(status, "virtual_sdcard");
+void apply_virtual_sdcard(MachineStatus& s, const Entries& status) {
+    const auto entry = status.object("virtual_sdcard");
     if (!entry) return;
     Fields f(*entry, "virtual_sdcard");
     auto& v = s.virtual_sdcard;
@@ -50,8 +50,8 @@ void apply_virtual_sdcard(MachineStatus& s, Element status) {
     f.read_or_clear("file_path", v.file_path);
 }
 
-void apply_print_stats(MachineStatus& s, Element status) {
-    const auto entry = object_entry(status, "print_stats");
+void apply_print_stats(MachineStatus& s, const Entries& status) {
+    const auto entry = status.object("print_stats");
     if (!entry) return;
     Fields f(*entry, "print_stats");
     auto& p = s.print_stats;
@@ -67,8 +67,8 @@ void apply_print_stats(MachineStatus& s, Element status) {
     }
 }
 
-void apply_display_status(MachineStatus& s, Element status) {
-    const auto entry = object_entry(status, "display_status");
+void apply_display_status(MachineStatus& s, const Entries& status) {
+    const auto entry = status.object("display_status");
     if (!entry) return;
     Fields(*entry, "display_status").read("progress", s.display_status.progress);
 }

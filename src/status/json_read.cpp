@@ -16,6 +16,16 @@ std::string describe(std::string_view object, std::string_view field, std::strin
     return text;
 }
 
+std::optional<Element> unless_null(std::optional<Element> value) {
+    if (value && value->is_null()) return std::nullopt;
+    return value;
+}
+
+std::optional<Element> if_object(std::optional<Element> value) {
+    if (value && !value->is_object()) return std::nullopt;
+    return value;
+}
+
 }  // namespace
 
 ReadError::ReadError(std::string_view object, std::string_view field, std::string_view expected, Element found)
@@ -63,17 +73,9 @@ std::optional<Element> find(Element object, std::string_view key) {
     return found;
 }
 
-std::optional<Element> present(Element object, std::string_view key) {
-    auto value = find(object, key);
-    if (value && value->is_null()) return std::nullopt;
-    return value;
-}
+std::optional<Element> present(Element object, std::string_view key) { return unless_null(find(object, key)); }
 
-std::optional<Element> object_entry(Element status, std::string_view key) {
-    auto value = find(status, key);
-    if (value && !value->is_object()) return std::nullopt;
-    return value;
-}
+std::optional<Element> object_entry(Element status, std::string_view key) { return if_object(find(status, key)); }
 
 std::optional<Element> last_element(Element array) {
     if (array.type() != element_type::ARRAY) return std::nullopt;
@@ -81,6 +83,33 @@ std::optional<Element> last_element(Element array) {
     for (Element element : elements_of(array)) last = element;
     return last;
 }
+
+Entries::Entries(Element object) : object_(object) {
+    if (object.type() != element_type::OBJECT) return;
+    const simdjson::dom::object fields = object.get_object().value_unsafe();
+    for (const auto field : fields) {
+        if (count_ == kCapacity) {
+            gathered_ = false;
+            return;
+        }
+        keys_[count_] = field.key;
+        values_[count_] = field.value;
+        ++count_;
+    }
+}
+
+std::optional<Element> Entries::find(std::string_view key) const {
+    if (!gathered_) return json_read::find(object_, key);
+    // From the back: the last of a repeated key is the one that counts.
+    for (std::size_t i = count_; i-- > 0;) {
+        if (keys_[i] == key) return values_[i];
+    }
+    return std::nullopt;
+}
+
+std::optional<Element> Entries::present(std::string_view key) const { return unless_null(find(key)); }
+
+std::optional<Element> Entries::object(std::string_view key) const { return if_object(find(key)); }
 
 double Fields::to_double(std::string_view key, Element value) const {
     switch (value.type()) {
@@ -136,7 +165,7 @@ bool Fields::read(std::string_view key, std::string& out) const {
 }
 
 bool Fields::read_or_clear(std::string_view key, std::string& out) const {
-    const auto value = find(object_, key);
+    const auto value = entries_.find(key);
     if (!value) return false;
     if (value->is_null()) {
         out.clear();

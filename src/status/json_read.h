@@ -67,10 +67,36 @@ std::optional<Element> object_entry(Element status, std::string_view key);
 // The last element of `array` when it is a non-empty array.
 std::optional<Element> last_element(Element array);
 
+// The entries of one object, gathered in one walk of the document, for
+// looking up many keys of it: a lookup compares the keys found instead of
+// walking the object again (one walk per key made reading a status frame's
+// readers the network thread's largest cost). Of a repeated key the last
+// one counts. An object with more entries than fit here is looked up in the
+// document instead; nothing that is not an object has entries.
+class Entries {
+public:
+    explicit Entries(Element object);
+
+    std::optional<Element> find(std::string_view key) const;
+    // Present and not null.
+    std::optional<Element> present(std::string_view key) const;
+    // Present and an object.
+    std::optional<Element> object(std::string_view key) const;
+
+private:
+    static constexpr std::size_t kCapacity = 24;
+
+    Element object_;
+    bool gathered_ = true;  // false: too many entries, look up in object_
+    std::size_t count_ = 0;
+    std::string_view keys_[kCapacity];
+    Element values_[kCapacity];
+};
+
 // One object of printer JSON, read field by field with the rules above.
 class Fields {
 public:
-    Fields(Element object, std::string_view object_name) : object_(object), name_(object_name) {}
+    Fields(Element object, std::string_view object_name) : entries_(object), name_(object_name) {}
 
     // Each returns true when the member was written.
     bool read(std::string_view key, double& out) const;
@@ -86,7 +112,7 @@ public:
         return read_array(key, out, N);
     }
 
-    std::optional<Element> present(std::string_view key) const { return json_read::present(object_, key); }
+    std::optional<Element> present(std::string_view key) const { return entries_.present(key); }
 
     double to_double(std::string_view key, Element value) const;
     std::int32_t to_int32(std::string_view key, Element value) const;
@@ -95,7 +121,7 @@ public:
 private:
     bool read_array(std::string_view key, double* out, std::size_t size) const;
 
-    Element object_;
+    Entries entries_;
     std::string_view name_;
 };
 

@@ -6,10 +6,9 @@
 namespace pemra::status {
 
 using json_read::Fields;
-using json_read::object_entry;
 
-void apply_gcode_move(MachineStatus& s, Element status) {
-    const auto entry = object_entry(status, "gcode_move");
+void apply_gcode_move(MachineStatus& s, const Entries& status) {
+    const auto entry = status.object("gcode_move");
     if (!entry) return;
     Fields f(*entry, "gcode_move");
     auto& m = s.gcode_move;
@@ -23,8 +22,8 @@ void apply_gcode_move(MachineStatus& s, Element status) {
     f.read("gcode_position", m.gcode_position);
 }
 
-void apply_toolhead(MachineStatus& s, Element status) {
-    const auto entry = object_entry(status, "toolhead");
+void apply_toolhead(MachineStatus& s, const Entries& status) {
+    const auto entry = status.object("toolhead");
     if (!entry) return;
     Fields f(*entry, "toolhead");
     auto& t = s.toolhead;

@@ -15,31 +15,32 @@
 namespace pemra::status {
 
 using json_read::Element;
+using json_read::Entries;
 
 // Heaters, fans and lights.
-void apply_box_led(MachineStatus& s, Element status);
-void apply_box_fan_switch(MachineStatus& s, Element status);
-void apply_drying_box_heater(MachineStatus& s, Element status);
-void apply_leds(MachineStatus& s, Element status);
-void apply_extruder(MachineStatus& s, Element status);
-void apply_heater_bed(MachineStatus& s, Element status);
-void apply_fan(MachineStatus& s, Element status);
-void apply_box_fan(MachineStatus& s, Element status);
+void apply_box_led(MachineStatus& s, const Entries& status);
+void apply_box_fan_switch(MachineStatus& s, const Entries& status);
+void apply_drying_box_heater(MachineStatus& s, const Entries& status);
+void apply_leds(MachineStatus& s, const Entries& status);
+void apply_extruder(MachineStatus& s, const Entries& status);
+void apply_heater_bed(MachineStatus& s, const Entries& status);
+void apply_fan(MachineStatus& s, const Entries& status);
+void apply_box_fan(MachineStatus& s, const Entries& status);
 
 // Motion.
-void apply_gcode_move(MachineStatus& s, Element status);
-void apply_toolhead(MachineStatus& s, Element status);
+void apply_gcode_move(MachineStatus& s, const Entries& status);
+void apply_toolhead(MachineStatus& s, const Entries& status);
 
 // Job progress.
-void apply_webhooks(MachineStatus& s, Element status);
-void apply_idle_timeout(MachineStatus& s, Element status);
-void apply_virtual_sdcard(MachineStatus& s, Element status);
-void apply_print_stats(MachineStatus& s, Element status);
-void apply_display_status(MachineStatus& s, Element status);
+void apply_webhooks(MachineStatus& s, const Entries& status);
+void apply_idle_timeout(MachineStatus& s, const Entries& status);
+void apply_virtual_sdcard(MachineStatus& s, const Entries& status);
+void apply_print_stats(MachineStatus& s, const Entries& status);
+void apply_display_status(MachineStatus& s, const Entries& status);
 
 // Configuration and bed mesh.
-void apply_configfile(MachineStatus& s, Element status);
-void apply_bed_mesh(MachineStatus& s, Element status);
+void apply_configfile(MachineStatus& s, const Entries& status);
+void apply_bed_mesh(MachineStatus& s, const Entries& status);
 
 // All seventeen in their fixed order; where two write one member, the later
 // wins (toolhead's homing_origin over gcode_move's, the BOXFAN pin over the

@@ -6,10 +6,11 @@
 
 namespace pemra::status {
 
-void apply_readers(MachineStatus& s, Element status) {
+void apply_readers(MachineStatus& s, Element element) {
     // Only objects carry entries; a time stamp or any other value still makes
     // a pass (the caller counts and reports it).
-    if (!status.is_object()) return;
+    if (!element.is_object()) return;
+    const Entries status(element);
     apply_box_led(s, status);
     apply_box_fan_switch(s, status);
     apply_drying_box_heater(s, status);

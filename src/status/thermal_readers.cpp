@@ -10,7 +10,6 @@ namespace pemra::status {
 namespace {
 
 using json_read::Fields;
-using json_read::object_entry;
 
 struct ModelLimits {
     std::string_view model;
@@ -37,25 +36,25 @@ void read_target(const Fields& f, const std::string& hostname, double ModelLimit
     }
 }
 
-void read_switch_entry(Element status, std::string_view key, bool& member) {
-    if (const auto entry = object_entry(status, key)) Fields(*entry, key).read_switch("value", member);
+void read_switch_entry(const Entries& status, std::string_view key, bool& member) {
+    if (const auto entry = status.object(key)) Fields(*entry, key).read_switch("value", member);
 }
 
 }  // namespace
 
-void apply_box_led(MachineStatus& s, Element status) {
+void apply_box_led(MachineStatus& s, const Entries& status) {
     read_switch_entry(status, "output_pin box_led", s.box_led_on);
 }
 
-void apply_box_fan_switch(MachineStatus& s, Element status) {
+void apply_box_fan_switch(MachineStatus& s, const Entries& status) {
     read_switch_entry(status, "fan_generic box_fan", s.box_fan_on);
 }
 
-void apply_drying_box_heater(MachineStatus& s, Element status) {
+void apply_drying_box_heater(MachineStatus& s, const Entries& status) {
     read_switch_entry(status, "output_pin drying_box_heater", s.drying_box.heater_on);
 }
 
-void apply_leds(MachineStatus& s, Element status) {
+void apply_leds(MachineStatus& s, const Entries& status) {
     static constexpr std::pair<std::string_view, std::int32_t> kLights[] = {
         {"output_pin LED_WHITE", led_color::white},
         {"output_pin LED_ORANGE", led_color::orange},
@@ -63,14 +62,14 @@ void apply_leds(MachineStatus& s, Element status) {
     };
     for (const auto& [key, color] : kLights) {
         bool on = false;
-        if (const auto entry = object_entry(status, key)) {
+        if (const auto entry = status.object(key)) {
             if (Fields(*entry, key).read_switch("value", on) && on) s.led_color = color;
         }
     }
 }
 
-void apply_extruder(MachineStatus& s, Element status) {
-    const auto entry = object_entry(status, "extruder");
+void apply_extruder(MachineStatus& s, const Entries& status) {
+    const auto entry = status.object("extruder");
     if (!entry) return;
     Fields f(*entry, "extruder");
     f.read("can_extrude", s.extruder.can_extrude);
@@ -81,8 +80,8 @@ void apply_extruder(MachineStatus& s, Element status) {
     f.read("smooth_time", s.extruder.smooth_time);
 }
 
-void apply_heater_bed(MachineStatus& s, Element status) {
-    const auto entry = object_entry(status, "heater_bed");
+void apply_heater_bed(MachineStatus& s, const Entries& status) {
+    const auto entry = status.object("heater_bed");
     if (!entry) return;
     Fields f(*entry, "heater_bed");
     f.read("temperature", s.heater_bed.temperature);
@@ -90,21 +89,21 @@ void apply_heater_bed(MachineStatus& s, Element status) {
     f.read("power", s.heater_bed.power);
 }
 
-void apply_fan(MachineStatus& s, Element status) {
-    const auto entry = object_entry(status, "fan");
+void apply_fan(MachineStatus& s, const Entries& status) {
+    const auto entry = status.object("fan");
     if (!entry) return;
     Fields f(*entry, "fan");
     f.read("speed", s.fan.speed);
     f.read("rpm", s.fan.rpm);
 }
 
-void apply_box_fan(MachineStatus& s, Element status) {
-    if (const auto entry = object_entry(status, "fan_generic box_fan")) {
+void apply_box_fan(MachineStatus& s, const Entries& status) {
+    if (const auto entry = status.object("fan_generic box_fan")) {
         Fields f(*entry, "fan_generic box_fan");
         f.read("speed", s.box_fan.speed);
         f.read("rpm", s.box_fan.rpm);
     }
-    if (const auto entry = object_entry(status, "output_pin BOXFAN_pin")) {
+    if (const auto entry = status.object("output_pin BOXFAN_pin")) {
         Fields(*entry, "output_pin BOXFAN_pin").read("value", s.box_fan.speed);
     }
 }

@@ -115,4 +115,32 @@ TEST(ReadingRules, SwitchesCountAsOnAboveOneTenth) {
     EXPECT_THROW(f.read_switch("bool", on), ReadError);
 }
 
+// An object with `fillers` entries between two of the key "v" (1, then 2)
+// and a "z" that is null.
+std::string repeated_v(int fillers) {
+    std::string text = R"({"v":1,"z":null)";
+    for (int i = 0; i < fillers; ++i) text += ",\"k" + std::to_string(i) + "\":" + std::to_string(i);
+    return text + R"(,"v":2})";
+}
+
+TEST(ReadingRules, OfARepeatedKeyTheLastCountsInSmallAndLargeObjects) {
+    // Small objects are looked up among the entries gathered in one walk,
+    // large ones in the document: the rules must not depend on the size.
+    for (int fillers : {0, 3, 21, 22, 23, 40}) {
+        const Parsed o(repeated_v(fillers));
+        Fields f(o, "obj");
+        double v = 0;
+        EXPECT_TRUE(f.read("v", v)) << fillers;
+        EXPECT_EQ(v, 2) << fillers << " other entries";
+        double k = -1;
+        EXPECT_EQ(f.read("k0", k), fillers > 0) << fillers;
+        EXPECT_EQ(k, fillers > 0 ? 0 : -1) << fillers;
+        EXPECT_FALSE(f.read("absent", k)) << fillers;
+        EXPECT_FALSE(f.read("z", k)) << "null counts as absent, " << fillers;
+        std::string text = "kept";
+        EXPECT_TRUE(f.read_or_clear("z", text)) << fillers;
+        EXPECT_EQ(text, "") << fillers;
+    }
+}
+
 }  // namespace

@@ -261,6 +261,21 @@ TEST(StatusReaders, NonObjectsAndUnknownKeysAreIgnored) {
     EXPECT_EQ(s.extruder.temperature, 0);
 }
 
+TEST(StatusReaders, OfARepeatedObjectTheLastCounts) {
+    // A full status holds every object the printer has, well past the
+    // handful a usual update carries.
+    for (int fillers : {0, 30}) {
+        std::string update = R"({"extruder":{"temperature":1},"heater_bed":null)";
+        for (int i = 0; i < fillers; ++i) update += R"(,"temperature_sensor s)" + std::to_string(i) + R"(":{"temperature":5})";
+        update += R"(,"extruder":{"power":0.5},"heater_bed":{"temperature":60}})";
+        MachineStatus s;
+        apply_readers(s, test_json::Parsed(update));
+        EXPECT_EQ(s.extruder.temperature, 0) << "only the last extruder object is read, " << fillers;
+        EXPECT_EQ(s.extruder.power, 0.5) << fillers;
+        EXPECT_EQ(s.heater_bed.temperature, 60) << fillers;
+    }
+}
+
 TEST(StateDerivation, PrecedenceAndMapping) {
     struct Row {
         int connect_state, klippy_state;
