@@ -5,6 +5,7 @@
 // The WebSocket client library, for the files that make WebSocket calls.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include <simdjson.h>
 #include <websocketpp/client.hpp>
+#include <websocketpp/concurrency/none.hpp>
 #include <websocketpp/config/asio_no_tls_client.hpp>
 
 #include "connection/address_resolver.h"
@@ -94,23 +96,37 @@ public:
                                                            con_timer, cb, websocketpp::lib::placeholders::_1));
         boost::asio::async_connect(
             tcon->get_raw_socket(), std::move(target.endpoints),
-            tcon->get_strand()->wrap([this, tcon, con_timer, cb](const boost::system::error_code& ec,
-                                                                 const boost::asio::ip::tcp::endpoint&) {
+            [this, tcon, con_timer, cb](const boost::system::error_code& ec, const boost::asio::ip::tcp::endpoint&) {
                 this->handle_connect(tcon, con_timer, cb, ec);
-            }));
+            });
     }
 
 private:
     std::optional<ResolvedTarget> next_target_;
 };
 
+// Every call into the library is made on io_thread, or, for a connection not
+// yet handed to it, before the task that connects it is posted there. So the
+// library needs neither strands around its handlers nor locks in its
+// connections and logs: both cost a mutex on every frame.
+struct SingleThreadTransport : websocketpp::config::asio_client::transport_config {
+    using concurrency_type = websocketpp::concurrency::none;
+    using alog_type = websocketpp::log::basic<concurrency_type, websocketpp::log::alevel>;
+    using elog_type = websocketpp::log::basic<concurrency_type, websocketpp::log::elevel>;
+    static const bool enable_multithreading = false;
+};
+
 struct WsConfig : websocketpp::config::asio_client {
     using type = WsConfig;
+    using concurrency_type = websocketpp::concurrency::none;
+    using alog_type = SingleThreadTransport::alog_type;
+    using elog_type = SingleThreadTransport::elog_type;
+    using rng_type = websocketpp::random::random_device::int_generator<std::uint32_t, concurrency_type>;
     using response_type = CheckedResponse;
     using message_type = websocketpp::message_buffer::message<PaddedMessages>;
     using con_msg_manager_type = PaddedMessages<message_type>;
     using endpoint_msg_manager_type = websocketpp::message_buffer::alloc::endpoint_msg_manager<con_msg_manager_type>;
-    using transport_type = PreResolvedTransport<transport_config>;
+    using transport_type = PreResolvedTransport<SingleThreadTransport>;
 };
 
 
