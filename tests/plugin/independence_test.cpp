@@ -269,6 +269,58 @@ TEST_F(Independence, APassThatRanLateIsSkippedWhole) {
     }
 }
 
+TEST_F(Independence, APrinterThatFloodsFramesHoldsUpNoOther) {
+    start_agent(no_pass_timings());
+    printer_sim::PrinterOptions flood_options;
+    flood_options.update_interval = 1ms;  // every frame carries a new number, so none is left out
+    flood_options.number_frames = true;
+    flood_options.record_frames = false;
+    auto& flood = add_printer(flood_options);
+    printer_sim::PrinterOptions calm_options;
+    calm_options.number_frames = true;
+    auto& calm = add_printer(calm_options);
+    connect_live("calm", calm);
+    connect_live("flood", flood);
+
+    // From here on only counts and times are kept: recording every report
+    // of the flood would cost the host more than the plug-in.
+    struct Seen {
+        std::mutex mutex;
+        std::vector<std::chrono::steady_clock::time_point> calm_frames;  // when each new number arrived
+        double last_calm_number = 0;
+        std::atomic<int> flood_reports{0};
+    };
+    auto seen = std::make_shared<Seen>();
+    agent->set_machine_status_changed_fn([seen](std::string id, MachineStatus s) {
+        if (id == "flood") {
+            ++seen->flood_reports;
+            return;
+        }
+        std::lock_guard<std::mutex> lock(seen->mutex);
+        const double number = -s.toolhead.estimated_print_time;
+        if (number > seen->last_calm_number) {
+            seen->last_calm_number = number;
+            seen->calm_frames.push_back(std::chrono::steady_clock::now());
+        }
+    });
+    ASSERT_TRUE(eventually(
+        [&] {
+            std::lock_guard<std::mutex> lock(seen->mutex);
+            return seen->calm_frames.size() >= 12;
+        },
+        20s));
+
+    std::lock_guard<std::mutex> lock(seen->mutex);
+    // The flood was one: many times the calm printer's four frames a second.
+    EXPECT_GT(seen->flood_reports.load(), 20 * 2 * static_cast<int>(seen->calm_frames.size()));
+    // Each of the calm printer's frames came in its turn, about 250 ms after
+    // the one before, not after the flood's backlog.
+    for (std::size_t i = 1; i < seen->calm_frames.size(); ++i) {
+        const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(seen->calm_frames[i] - seen->calm_frames[i - 1]);
+        EXPECT_LT(gap, 750ms) << "calm frame " << i << " came " << gap.count() << " ms after the one before";
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
