@@ -22,7 +22,7 @@
 namespace pemra::protocol {
 
 using json_read::Element;
-using json_read::Fields;
+using json_read::Entries;
 using json_read::find;
 using json_read::present;
 
@@ -40,12 +40,13 @@ void PrinterSession::handle_message(const std::string& text, FrameParser& parser
     reading_status_ = false;
     try {
         if (doc.is_object()) {
-            if (const auto reply_id = present(doc, "id")) {
-                route_reply(text, doc, *reply_id, uplink);
+            const Entries frame(doc);
+            if (const auto reply_id = frame.present("id")) {
+                route_reply(text, doc, frame, *reply_id, uplink);
                 return;
             }
-            if (const auto method = present(doc, "method")) {
-                route_notification(text, doc, *method, uplink);
+            if (const auto method = frame.present("method")) {
+                route_notification(text, frame, *method, uplink);
                 return;
             }
         }
@@ -60,12 +61,13 @@ void PrinterSession::handle_message(const std::string& text, FrameParser& parser
     }
 }
 
-void PrinterSession::route_reply(const std::string& text, Element doc, Element id_value, Uplink& uplink) {
-    const std::int32_t reply_id = Fields(doc, "reply").to_int32("id", id_value);
+void PrinterSession::route_reply(const std::string& text, Element doc, const Entries& frame, Element id_value,
+                                 Uplink& uplink) {
+    const std::int32_t reply_id = json_read::to_int32("reply", "id", id_value);
     trace::out(id, " msg receive id:", reply_id);
     pending.forget(reply_id);
 
-    if (const auto error = present(doc, "error")) {
+    if (const auto error = frame.present("error")) {
         report_error_reply(reply_id, *error, uplink);
         return;
     }
@@ -75,7 +77,7 @@ void PrinterSession::route_reply(const std::string& text, Element doc, Element i
             subscribe_objects(text, doc, uplink);
             break;
         case requests::kObjectsSubscribe: {
-            const auto result = json_read::object_entry(doc, "result");
+            const auto result = frame.object("result");
             const auto objects = result ? find(*result, "status") : std::nullopt;
             if (!objects) break;
             apply_status_update(*objects, uplink);
@@ -83,7 +85,7 @@ void PrinterSession::route_reply(const std::string& text, Element doc, Element i
             break;
         }
         case requests::kPrinterInfo:
-            if (const auto result = present(doc, "result")) apply_printer_info(status, *result);
+            if (const auto result = frame.present("result")) apply_printer_info(status, *result);
             break;
         case requests::kFileList:
             uplink.report_file_list(id, text);
@@ -92,7 +94,7 @@ void PrinterSession::route_reply(const std::string& text, Element doc, Element i
             uplink.report_file_meta(id, text);
             break;
         case requests::kLastHistory:
-            apply_last_history(doc);
+            apply_last_history(frame);
             break;
         case requests::kHistoryPage:
             uplink.report_print_history(id, text);
@@ -102,10 +104,10 @@ void PrinterSession::route_reply(const std::string& text, Element doc, Element i
     }
 }
 
-void PrinterSession::apply_last_history(Element doc) {
-    const auto result = present(doc, "result");
+void PrinterSession::apply_last_history(const Entries& frame) {
+    const auto result = frame.present("result");
     const auto count = result ? present(*result, "count") : std::nullopt;
-    if (!count || Fields(*result, "reply.result").to_int32("count", *count) <= 0) return;
+    if (!count || json_read::to_int32("reply.result", "count", *count) <= 0) return;
     const auto jobs = find(*result, "jobs");
     if (!jobs || !jobs->is_array()) return;
     // The newest job comes first.
@@ -118,7 +120,7 @@ void PrinterSession::apply_last_history(Element doc) {
 void PrinterSession::report_error_reply(std::int32_t reply_id, Element error, Uplink& uplink) {
     const auto message = find(error, "message");
     if (!message) return;
-    const std::string_view words = Fields(error, "reply.error").to_string("message", *message);
+    const std::string_view words = json_read::to_string("reply.error", "message", *message);
     if (reply_id == requests::kFileList || reply_id == requests::kFileMetadata ||
         reply_id == requests::kHistoryPage) {
         // The host gets no callback for these; the log keeps the reason.
@@ -151,11 +153,11 @@ void PrinterSession::report_error_reply(std::int32_t reply_id, Element error, Up
     if (notices.must_home_first) uplink.report_error(id, std::string(kMustHomeFirst));
 }
 
-void PrinterSession::route_notification(const std::string& text, Element doc, Element method_value,
+void PrinterSession::route_notification(const std::string& text, const Entries& frame, Element method_value,
                                         Uplink& uplink) {
-    const std::string_view method = Fields(doc, "notification").to_string("method", method_value);
+    const std::string_view method = json_read::to_string("notification", "method", method_value);
     if (method == "notify_status_update") {
-        const auto params = find(doc, "params");
+        const auto params = frame.find("params");
         if (!params || !params->is_array()) return;
         for (const Element element : json_read::elements_of(*params)) apply_status_update(element, uplink);
     } else if (method == "notify_proc_stat_update") {
@@ -163,7 +165,7 @@ void PrinterSession::route_notification(const std::string& text, Element doc, El
     } else if (method == "notify_gcode_response") {
         apply_gcode_response(status, text);
     } else if (method == "notify_history_changed") {
-        apply_history_changed(doc, uplink);
+        apply_history_changed(frame, uplink);
     } else if (method == "notify_filelist_changed") {
         uplink.report_file_changed(id, std::string());
     } else if (method == "notify_klippy_ready") {
@@ -195,14 +197,14 @@ void PrinterSession::subscribe_objects(const std::string& text, Element doc, Upl
     uplink.request_objects_subscribe(id, *subscription.objects_param);
 }
 
-void PrinterSession::apply_history_changed(Element doc, Uplink& uplink) {
-    const auto params = find(doc, "params");
+void PrinterSession::apply_history_changed(const Entries& frame, Uplink& uplink) {
+    const auto params = frame.find("params");
     if (!params) return;
     if (params->is_array()) {
         for (const Element element : json_read::elements_of(*params)) {
             const auto action = present(element, "action");
             if (!action) continue;
-            const std::string_view what = Fields(element, "notify_history_changed").to_string("action", *action);
+            const std::string_view what = json_read::to_string("notify_history_changed", "action", *action);
             const auto job = find(element, "job");
             if (!job) continue;
             // A new job becomes the last one; the end of a job updates it

@@ -43,9 +43,10 @@ void apply_model_name(std::string& name, json_read::Element result) {
 }  // namespace
 
 void apply_printer_info(MachineStatus& s, json_read::Element result) {
-    json_read::Fields f(result, "printer.info");
+    constexpr std::string_view kObject = "printer.info";
+    json_read::Fields f(result, kObject);
     if (const auto state = f.present("state")) {
-        const std::string_view text = f.to_string("state", *state);
+        const std::string_view text = json_read::to_string(kObject, "state", *state);
         if (text == "ready") {
             s.klippy_state = klippy_state::ready;
         } else if (text == "shutdown" || text == "error") {

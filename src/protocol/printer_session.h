@@ -53,12 +53,14 @@ public:
     std::atomic<std::int32_t> status_updates{0};
 
 private:
-    void route_reply(const std::string& text, json_read::Element doc, json_read::Element id_value, Uplink& uplink);
-    void route_notification(const std::string& text, json_read::Element doc, json_read::Element method_value,
+    // `frame`: the entries of `doc`, the frame's top-level object.
+    void route_reply(const std::string& text, json_read::Element doc, const json_read::Entries& frame,
+                     json_read::Element id_value, Uplink& uplink);
+    void route_notification(const std::string& text, const json_read::Entries& frame, json_read::Element method_value,
                             Uplink& uplink);
     void subscribe_objects(const std::string& text, json_read::Element doc, Uplink& uplink);
-    void apply_last_history(json_read::Element doc);
-    void apply_history_changed(json_read::Element doc, Uplink& uplink);
+    void apply_last_history(const json_read::Entries& frame);
+    void apply_history_changed(const json_read::Entries& frame, Uplink& uplink);
     void apply_klippy_state(std::int32_t klippy_state, Uplink& uplink);
     void report_error_reply(std::int32_t reply_id, json_read::Element error, Uplink& uplink);
 

@@ -111,41 +111,41 @@ std::optional<Element> Entries::present(std::string_view key) const { return unl
 
 std::optional<Element> Entries::object(std::string_view key) const { return if_object(find(key)); }
 
-double Fields::to_double(std::string_view key, Element value) const {
+double to_double(std::string_view object, std::string_view key, Element value) {
     switch (value.type()) {
         case element_type::INT64: return static_cast<double>(value.get_int64().value_unsafe());
         case element_type::UINT64: return static_cast<double>(value.get_uint64().value_unsafe());
         case element_type::DOUBLE: return value.get_double().value_unsafe();
-        default: throw ReadError(name_, key, "a number", value);
+        default: throw ReadError(object, key, "a number", value);
     }
 }
 
-std::int32_t Fields::to_int32(std::string_view key, Element value) const {
+std::int32_t to_int32(std::string_view object, std::string_view key, Element value) {
     switch (value.type()) {
         case element_type::INT64: return reduce_to_int32(value.get_int64().value_unsafe());
         case element_type::UINT64: return reduce_to_int32(value.get_uint64().value_unsafe());
         case element_type::DOUBLE: return reduce_to_int32(value.get_double().value_unsafe());
         case element_type::BOOL: return value.get_bool().value_unsafe() ? 1 : 0;
-        default: throw ReadError(name_, key, "a number", value);
+        default: throw ReadError(object, key, "a number", value);
     }
 }
 
-std::string_view Fields::to_string(std::string_view key, Element value) const {
-    if (value.type() != element_type::STRING) throw ReadError(name_, key, "a string", value);
+std::string_view to_string(std::string_view object, std::string_view key, Element value) {
+    if (value.type() != element_type::STRING) throw ReadError(object, key, "a string", value);
     return value.get_string().value_unsafe();
 }
 
 bool Fields::read(std::string_view key, double& out) const {
     const auto value = present(key);
     if (!value) return false;
-    out = to_double(key, *value);
+    out = to_double(name_, key, *value);
     return true;
 }
 
 bool Fields::read(std::string_view key, std::int32_t& out) const {
     const auto value = present(key);
     if (!value) return false;
-    out = to_int32(key, *value);
+    out = to_int32(name_, key, *value);
     return true;
 }
 
@@ -160,7 +160,7 @@ bool Fields::read(std::string_view key, bool& out) const {
 bool Fields::read(std::string_view key, std::string& out) const {
     const auto value = present(key);
     if (!value) return false;
-    out = to_string(key, *value);
+    out = to_string(name_, key, *value);
     return true;
 }
 
@@ -171,14 +171,14 @@ bool Fields::read_or_clear(std::string_view key, std::string& out) const {
         out.clear();
         return true;
     }
-    out = to_string(key, *value);
+    out = to_string(name_, key, *value);
     return true;
 }
 
 bool Fields::read_switch(std::string_view key, bool& out) const {
     const auto value = present(key);
     if (!value) return false;
-    out = to_double(key, *value) > 0.1;
+    out = to_double(name_, key, *value) > 0.1;
     return true;
 }
 
@@ -189,11 +189,11 @@ bool Fields::read_array(std::string_view key, double* out, std::size_t size) con
         std::size_t slot = 0;
         for (Element element : elements_of(*value)) {
             if (slot == size) break;
-            out[slot++] = to_double(key, element);
+            out[slot++] = to_double(name_, key, element);
         }
         return true;
     }
-    out[0] = to_double(key, *value);
+    out[0] = to_double(name_, key, *value);
     return true;
 }
 

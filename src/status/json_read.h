@@ -55,6 +55,12 @@ inline bool is_integer(Element value) { return value.is_int64() || value.is_uint
 // the library's accessors return a temporary that a range-for must not bind.
 inline simdjson::dom::array elements_of(Element array) { return array.get_array().value_unsafe(); }
 
+// `value`, the field `key` of the object called `object`, converted by the
+// rules above; a ReadError when it has the wrong type.
+double to_double(std::string_view object, std::string_view key, Element value);
+std::int32_t to_int32(std::string_view object, std::string_view key, Element value);
+std::string_view to_string(std::string_view object, std::string_view key, Element value);
+
 // The value of `key` in `object` when `object` is an object holding it.
 std::optional<Element> find(Element object, std::string_view key);
 
@@ -113,10 +119,6 @@ public:
     }
 
     std::optional<Element> present(std::string_view key) const { return entries_.present(key); }
-
-    double to_double(std::string_view key, Element value) const;
-    std::int32_t to_int32(std::string_view key, Element value) const;
-    std::string_view to_string(std::string_view key, Element value) const;
 
 private:
     bool read_array(std::string_view key, double* out, std::size_t size) const;
